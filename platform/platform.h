@@ -1,0 +1,246 @@
+// The seam between the program and the operating system. The installer, the
+// archive engine and the support library reach files, the registry, the shell,
+// code-page text services and the user interface only through these interfaces.
+//
+// Two implementations exist: platform/win32 (the real Windows APIs) and
+// platform/posix (Linux files with Windows paths translated, an in-memory
+// registry, recorded shell actions and a scripted user interface for tests and
+// the native tools). All strings are 8-bit strings in the ANSI code page
+// (Windows-1251) and all paths use "\" as separator.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// ---------------------------------------------------------------- files
+
+// How a file is opened by the streams.
+enum class OpenMode {
+  ReadShareRead,  // read; others may read but not write (opening an archive)
+  ReadExclusive,  // read; no sharing (opening another volume)
+  Create,         // create or empty, then read/write (output files)
+  WriteShared,    // open an existing file for writing, sharing everything (setting times)
+};
+
+enum class SeekOrigin { Begin = 0, Current = 1, End = 2 };
+
+// An open file. Destroying it closes the handle.
+class File {
+ public:
+  virtual ~File() = default;
+  // Returns the bytes read (0 at the end of the file or on failure).
+  virtual int32_t Read(void* buffer, int32_t count) = 0;
+  // Returns the bytes written (fewer than count on failure, e.g. a full disk).
+  virtual int32_t Write(const void* buffer, int32_t count) = 0;
+  // Returns the new position, or -1 on failure.
+  virtual int64_t Seek(int64_t offset, SeekOrigin origin) = 0;
+  virtual int64_t Size() = 0;
+  // Last-write time through the handle, as an MS-DOS date (high word) and time
+  // (low word) in local time. False when the system cannot tell.
+  virtual bool GetDosTime(uint32_t& dosDateTime) = 0;
+  virtual bool SetDosTime(uint32_t dosDateTime) = 0;
+};
+
+// Windows file attribute bits, as stored in ZIP external attributes.
+constexpr uint32_t kAttrReadOnly = 0x01;
+constexpr uint32_t kAttrHidden = 0x02;
+constexpr uint32_t kAttrSystem = 0x04;
+constexpr uint32_t kAttrDirectory = 0x10;
+constexpr uint32_t kAttrArchive = 0x20;
+constexpr uint32_t kAttrNormal = 0x80;
+constexpr uint32_t kInvalidAttributes = 0xFFFFFFFF;
+
+struct FindData {
+  std::string name;  // name only, no folder
+  uint32_t attributes = 0;
+  int64_t size = 0;
+  uint32_t dosDateTime = 0;
+};
+
+class Files {
+ public:
+  virtual ~Files() = default;
+  // Opens a file. On failure returns null and puts the system's error text
+  // (e.g. "The system cannot find the file specified") into errorText.
+  virtual std::unique_ptr<File> Open(const std::string& path, OpenMode mode,
+                                     std::string* errorText) = 0;
+  virtual bool FileExists(const std::string& path) = 0;  // a file, not a folder
+  virtual bool DirectoryExists(const std::string& path) = 0;
+  virtual bool CreateDir(const std::string& path) = 0;  // the parent must exist
+  // Creates a folder with all missing parents; reports nothing, callers test.
+  virtual void ForceDirectories(const std::string& path) = 0;
+  virtual bool DeleteFile(const std::string& path) = 0;
+  virtual bool RemoveDir(const std::string& path) = 0;  // empty folders only
+  // MoveFileA semantics: fails when the target exists.
+  virtual bool MoveFile(const std::string& from, const std::string& to) = 0;
+  virtual bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
+  // GetFileAttributesA semantics: kInvalidAttributes when the path is missing.
+  virtual uint32_t GetAttributes(const std::string& path) = 0;
+  virtual bool SetAttributes(const std::string& path, uint32_t attributes) = 0;
+  // Last-write time by name, MS-DOS format, local time.
+  virtual bool GetDosTime(const std::string& path, uint32_t& dosDateTime) = 0;
+  virtual bool SetDosTime(const std::string& path, uint32_t dosDateTime) = 0;
+  // Entries of a folder whose names match a mask with "*" and "?" (as
+  // FindFirstFileA), without "." and "..".
+  virtual std::vector<FindData> Enumerate(const std::string& folder, const std::string& mask) = 0;
+  // A folder for temporary files (no trailing "\").
+  virtual std::string TempDir() = 0;
+};
+
+// ---------------------------------------------------------------- registry
+
+enum class RootKey { LocalMachine, ClassesRoot, CurrentUser };
+
+// Access masks as in the Windows API.
+constexpr uint32_t kKeyRead = 0x20019;
+constexpr uint32_t kKeyWrite = 0x20006;
+constexpr uint32_t kKeyAllAccess = 0xF003F;
+
+class Registry {
+ public:
+  virtual ~Registry() = default;
+  // Opens the key without creating it, with the given access mask, and closes it.
+  virtual bool OpenKey(RootKey root, const std::string& key, uint32_t access) = 0;
+  bool KeyExists(RootKey root, const std::string& key) { return OpenKey(root, key, kKeyRead); }
+  // Reads a string value (empty name: the default value). False when missing.
+  virtual bool ReadString(RootKey root, const std::string& key, const std::string& name,
+                          std::string& value) = 0;
+  // Creates the key (with missing parents) and writes its default string value.
+  virtual bool WriteDefault(RootKey root, const std::string& key, const std::string& value) = 0;
+};
+
+// ---------------------------------------------------------------- shell and system
+
+enum class SpecialFolder { Programs, Desktop };
+
+enum class DriveType { Unknown = 0, NoRootDir = 1, Removable = 2, Fixed = 3, Remote = 4, CdRom = 5, RamDisk = 6 };
+
+struct ShellLink {
+  std::string target;
+  std::string arguments;
+  std::string workingDir;
+  std::string description;
+  std::string iconPath;
+  int iconIndex = 0;
+};
+
+struct ExecuteRequest {
+  std::string file;
+  std::string parameters;
+  std::string directory;
+  int showCommand = 1;  // SW_SHOWNORMAL
+};
+
+enum class ResourceStatus { Ok, NotFound, LoadFailed, LockFailed };
+
+class Shell {
+ public:
+  virtual ~Shell() = default;
+  virtual std::string ExePath() = 0;    // full path of the running executable
+  virtual std::string SystemDir() = 0;  // GetSystemDirectoryA
+  // Empty when the folder cannot be determined.
+  virtual std::string SpecialFolderPath(SpecialFolder folder) = 0;
+  // Saves a shell link (.lnk) at linkPath. False when it cannot be created or saved.
+  virtual bool CreateShellLink(const ShellLink& link, const std::string& linkPath) = 0;
+  // Starts a program (ShellExecuteExA semantics), does not wait for it.
+  virtual bool Execute(const ExecuteRequest& request) = 0;
+  virtual DriveType GetDriveType(const std::string& root) = 0;  // root like "A:\"
+  // Volume label of a drive root; false when the drive is not ready.
+  virtual bool GetVolumeLabel(const std::string& root, std::string& label) = 0;
+  // A custom resource of the running executable (type and name as strings,
+  // matched without regard to letter case). On Ok, data/size address the bytes,
+  // which stay valid until the process ends.
+  virtual ResourceStatus FindResource(const std::string& type, const std::string& name,
+                                      const uint8_t*& data, uint32_t& size) = 0;
+  // A message of the executable's ordinary string table; empty when absent.
+  virtual std::string LoadString(uint32_t id) = 0;
+};
+
+// ---------------------------------------------------------------- text
+
+class Text {
+ public:
+  virtual ~Text() = default;
+  // OemToCharA: OEM code page (866) to ANSI (1251).
+  virtual std::string OemToAnsi(const std::string& oem) = 0;
+  // Upper case by the ANSI code page (CharUpperBuffA).
+  virtual std::string UpperCase(const std::string& s) = 0;
+  // Lower case by the ANSI code page (CharLowerBuffA).
+  virtual std::string LowerCase(const std::string& s) = 0;
+  // CompareStringA with the user's default locale: negative, 0 or positive.
+  virtual int Compare(const std::string& a, const std::string& b, bool ignoreCase) = 0;
+};
+
+// ---------------------------------------------------------------- user interface
+
+// The four kinds of message box, each with its own caption; Custom uses the
+// caption given by the caller (the archive engine's own boxes).
+enum class MessageKind { Warning, Error, Information, Confirmation, Custom };
+
+// Buttons of a message box; a box shows one or more of them.
+enum Button : unsigned {
+  kButtonNone = 0,
+  kButtonYes = 1u << 0,
+  kButtonNo = 1u << 1,
+  kButtonOk = 1u << 2,
+  kButtonCancel = 1u << 3,
+  kButtonRetry = 1u << 4,
+  kButtonIgnore = 1u << 5,  // "go on past the failure"
+};
+
+struct MessageBoxRequest {
+  MessageKind kind = MessageKind::Information;
+  std::string caption;  // used when kind is Custom
+  std::string text;
+  unsigned buttons = kButtonOk;
+  unsigned defaultButton = kButtonNone;  // none: the first shown
+};
+
+enum class Cursor { Default, Wait };
+
+class Form;  // a window described as data; see installer/
+
+class Ui {
+ public:
+  virtual ~Ui() = default;
+  // Shows a modal message box and returns the button pressed.
+  virtual Button MessageBox(const MessageBoxRequest& request) = 0;
+  // Folder chooser; folder holds the start folder and receives the choice.
+  virtual bool ChooseFolder(const std::string& title, std::string& folder) = 0;
+  // File-open dialog; file receives the chosen path.
+  virtual bool OpenFileDialog(const std::string& title, const std::string& filter,
+                              std::string& file) = 0;
+  // Processes pending window messages (keeps windows alive during long work).
+  virtual void ProcessMessages() = 0;
+  virtual void SetCursor(Cursor cursor) = 0;
+  // Shows a form modally; returns its modal result.
+  virtual int ShowModal(Form& form) = 0;
+};
+
+// ---------------------------------------------------------------- access
+
+// The implementations in use. The program installs one set at start-up; tests
+// may replace single members (e.g. a scripted Ui) and restore them afterwards.
+struct Services {
+  Files* files = nullptr;
+  Registry* registry = nullptr;
+  Shell* shell = nullptr;
+  Text* text = nullptr;
+  Ui* ui = nullptr;
+};
+
+Services& Current();
+inline Files& files() { return *Current().files; }
+inline Registry& registry() { return *Current().registry; }
+inline Shell& shell() { return *Current().shell; }
+inline Text& text() { return *Current().text; }
+inline Ui& ui() { return *Current().ui; }
+
+// Installs the default implementations of this build (win32 or posix).
+void InstallDefault();
+
+}  // namespace platform
