@@ -1,0 +1,67 @@
+// The two ends every decoder works between: the input refill (compressed
+// bytes, already decrypted, across volume boundaries) and the output flush
+// (size guard, CRC-32, progress events). The member extraction routine owns
+// both and implements the slow paths; the decoders (Deflate, Implode, Shrink,
+// Reduce) read only through ReadByte and write only through the output buffer
+// and FlushOutput.
+//
+// Invariants while a decoder runs:
+//   0 <= inCount <= kInputChunk; inPos points at the next unread byte of the
+//   input buffer and inPos + inCount stays inside it.
+//   0 <= outCount <= kOutputChunk; the decoder calls FlushOutput whenever
+//   outCount reaches kOutputChunk and once at its end.
+//   compressedLeft counts the compressed bytes the decoder may still consume;
+//   it keeps falling below 0 once the data is used up (each failed read
+//   decrements it once more), exactly as the slow path does.
+#pragma once
+
+#include <cstdint>
+
+namespace archive {
+
+constexpr uint32_t kWindowSize = 32780;   // sliding dictionary or decoder tables
+constexpr uint32_t kInputChunk = 16000;   // compressed bytes per refill
+constexpr uint32_t kOutputChunk = 16000;  // output bytes per flush
+constexpr uint32_t kBufferAlloc = 16001;  // allocated size of input and output buffers
+
+class TDecoderIO {
+ public:
+  virtual ~TDecoderIO() = default;
+
+  // ---- input side
+  const uint8_t* inPos = nullptr;  // next byte in the input buffer
+  uint32_t inCount = 0;            // bytes not yet consumed in the input buffer
+  int32_t compressedLeft = 0;      // compressed bytes the decoder may still consume
+
+  // ---- output side
+  uint8_t* outBuf = nullptr;  // kBufferAlloc bytes, kOutputChunk used
+  uint32_t outCount = 0;      // bytes waiting in outBuf
+
+  // ---- shared work area and member facts
+  uint8_t* window = nullptr;     // kWindowSize bytes
+  int32_t uncompressedSize = 0;  // the member's declared uncompressed size
+  int32_t compressedSize = 0;    // the member's compressed size without the encryption header
+  uint16_t flags = 0;            // general-purpose bit flags of the member
+
+  // The input refill: stores the next compressed byte in b and returns 8, or
+  // returns 0 (b unchanged) when the member's compressed data is used up.
+  inline int ReadByte(uint8_t& b) {
+    if (compressedLeft > 0 && inCount > 0) {
+      --compressedLeft;
+      --inCount;
+      b = *inPos++;
+      return 8;
+    }
+    return RefillSlow(b);
+  }
+
+  // Slow path of ReadByte: the full input refill (reads the next chunk,
+  // switches volumes, decrypts, processes messages, honours the cancel request).
+  virtual int RefillSlow(uint8_t& b) = 0;
+
+  // The output flush: writes outCount bytes from outBuf, then outCount = 0.
+  // Raises EBiggerThanUncompressed when the member would grow past its size.
+  virtual void FlushOutput() = 0;
+};
+
+}  // namespace archive
