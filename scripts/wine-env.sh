@@ -5,7 +5,7 @@ wine_env_init() {
   export WINEPREFIX=$prefix
   export WINEDEBUG=${WINEDEBUG:--all}
   export WINEDLLOVERRIDES="mscoree,mshtml="
-  export WINEARCH=win64
+  export WINEARCH=win32
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
     # Wine's helper processes keep inherited pipes open: capture through files.
