@@ -1,0 +1,211 @@
+#include "platform/codepage.h"
+
+#include <array>
+
+#include "support/cp1251.h"
+
+namespace platform::codepage {
+
+// Generated with: python3 -c "print([hex(ord(c)) for c in bytes(range(128,256)).decode('cp866')])"
+const char16_t kCp866High[128] = {
+    0x0410, 0x0411, 0x0412, 0x0413, 0x0414, 0x0415, 0x0416, 0x0417,  // 80
+    0x0418, 0x0419, 0x041A, 0x041B, 0x041C, 0x041D, 0x041E, 0x041F,  // 88
+    0x0420, 0x0421, 0x0422, 0x0423, 0x0424, 0x0425, 0x0426, 0x0427,  // 90
+    0x0428, 0x0429, 0x042A, 0x042B, 0x042C, 0x042D, 0x042E, 0x042F,  // 98
+    0x0430, 0x0431, 0x0432, 0x0433, 0x0434, 0x0435, 0x0436, 0x0437,  // A0
+    0x0438, 0x0439, 0x043A, 0x043B, 0x043C, 0x043D, 0x043E, 0x043F,  // A8
+    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x2561, 0x2562, 0x2556,  // B0
+    0x2555, 0x2563, 0x2551, 0x2557, 0x255D, 0x255C, 0x255B, 0x2510,  // B8
+    0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F,  // C0
+    0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x2567,  // C8
+    0x2568, 0x2564, 0x2565, 0x2559, 0x2558, 0x2552, 0x2553, 0x256B,  // D0
+    0x256A, 0x2518, 0x250C, 0x2588, 0x2584, 0x258C, 0x2590, 0x2580,  // D8
+    0x0440, 0x0441, 0x0442, 0x0443, 0x0444, 0x0445, 0x0446, 0x0447,  // E0
+    0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,  // E8
+    0x0401, 0x0451, 0x0404, 0x0454, 0x0407, 0x0457, 0x040E, 0x045E,  // F0
+    0x00B0, 0x2219, 0x00B7, 0x221A, 0x2116, 0x00A4, 0x25A0, 0x00A0,  // F8
+};
+
+namespace {
+
+// The 1251 byte of a code point; 0 when the code page lacks it.
+uint8_t AnsiOf(char32_t cp) {
+  if (cp < 0x80) return static_cast<uint8_t>(cp);
+  for (int i = 0; i < 128; ++i) {
+    if (support::kCp1251High[i] == cp) return static_cast<uint8_t>(0x80 + i);
+  }
+  return 0;
+}
+
+// What the system's best-fit conversion makes of the 866 characters that 1251
+// lacks. Recorded from OemToCharBuffA (ANSI 1251, OEM 866) for every such byte.
+struct BestFit {
+  uint8_t oem;
+  uint8_t ansi;
+};
+constexpr BestFit kBestFit[] = {
+    {0xB0, 0x2D}, {0xB1, 0x2D}, {0xB2, 0x2D}, {0xB3, 0xA6}, {0xB4, 0x2B}, {0xB5, 0xA6},
+    {0xB6, 0xA6}, {0xB7, 0xAC}, {0xB8, 0xAC}, {0xB9, 0xA6}, {0xBA, 0xA6}, {0xBB, 0xAC},
+    {0xBC, 0x2D}, {0xBD, 0x2D}, {0xBE, 0x2D}, {0xBF, 0xAC}, {0xC0, 0x4C}, {0xC1, 0x2B},
+    {0xC2, 0x54}, {0xC3, 0x2B}, {0xC4, 0x2D}, {0xC5, 0x2B}, {0xC6, 0xA6}, {0xC7, 0xA6},
+    {0xC8, 0x4C}, {0xC9, 0xE3}, {0xCA, 0xA6}, {0xCB, 0x54}, {0xCC, 0xA6}, {0xCD, 0x3D},
+    {0xCE, 0x2B}, {0xCF, 0xA6}, {0xD0, 0xA6}, {0xD1, 0x54}, {0xD2, 0x54}, {0xD3, 0x4C},
+    {0xD4, 0x4C}, {0xD5, 0x2D}, {0xD6, 0xE3}, {0xD7, 0x2B}, {0xD8, 0x2B}, {0xD9, 0x2D},
+    {0xDA, 0x2D}, {0xDB, 0x2D}, {0xDC, 0x2D}, {0xDD, 0xA6}, {0xDE, 0xA6}, {0xDF, 0x2D},
+    {0xF9, 0x95}, {0xFB, 0x76}, {0xFE, 0xA6},
+};
+
+// Simple Unicode case mapping of the letters that 1251 holds.
+char32_t UpperOf(char32_t cp) {
+  if (cp >= 'a' && cp <= 'z') return cp - 0x20;
+  if (cp >= 0x0430 && cp <= 0x044F) return cp - 0x20;
+  if (cp >= 0x0450 && cp <= 0x045F) return cp - 0x50;
+  if (cp == 0x0491) return 0x0490;
+  return cp;
+}
+char32_t LowerOf(char32_t cp) {
+  if (cp >= 'A' && cp <= 'Z') return cp + 0x20;
+  if (cp >= 0x0410 && cp <= 0x042F) return cp + 0x20;
+  if (cp >= 0x0400 && cp <= 0x040F) return cp + 0x50;
+  if (cp == 0x0490) return 0x0491;
+  return cp;
+}
+
+char32_t CodePointOf(uint8_t ansi) {
+  return ansi < 0x80 ? ansi : support::kCp1251High[ansi - 0x80];
+}
+
+struct Tables {
+  std::array<uint8_t, 256> oem{}, upper{}, lower{};
+  Tables() {
+    for (int b = 0; b < 256; ++b) {
+      const auto byte = static_cast<uint8_t>(b);
+      oem[b] = b < 0x80 ? byte : AnsiOf(kCp866High[b - 0x80]);
+      const uint8_t up = AnsiOf(UpperOf(CodePointOf(byte)));
+      const uint8_t low = AnsiOf(LowerOf(CodePointOf(byte)));
+      upper[b] = up != 0 ? up : byte;
+      lower[b] = low != 0 ? low : byte;
+    }
+    for (const auto& fit : kBestFit) oem[fit.oem] = fit.ansi;
+  }
+};
+
+const Tables& tables() {
+  static const Tables t;
+  return t;
+}
+
+// Collation weights of one 1251 byte: primary (which letter or sign),
+// secondary (accent: "Ё" against "Е") and tertiary (1 for upper case).
+struct Weight {
+  int primary;
+  int secondary;
+  int tertiary;
+};
+
+// Cyrillic letters outside the Russian alphabet follow the Russian letter
+// they resemble.
+struct ExtraLetter {
+  char16_t upper;
+  char16_t after;  // the basic letter it follows
+  int rank;
+};
+constexpr ExtraLetter kExtraLetters[] = {
+    {0x0490, 0x0413, 1},  // Ґ after Г
+    {0x0403, 0x0413, 2},  // Ѓ
+    {0x0402, 0x0414, 1},  // Ђ after Д
+    {0x0404, 0x0415, 1},  // Є after Е
+    {0x0405, 0x0417, 1},  // Ѕ after З
+    {0x0406, 0x0418, 1},  // І after И
+    {0x0407, 0x0418, 2},  // Ї
+    {0x0408, 0x0419, 1},  // Ј after Й
+    {0x040C, 0x041A, 1},  // Ќ after К
+    {0x0409, 0x041B, 1},  // Љ after Л
+    {0x040A, 0x041D, 1},  // Њ after Н
+    {0x040B, 0x0422, 1},  // Ћ after Т
+    {0x040E, 0x0423, 1},  // Ў after У
+    {0x040F, 0x0427, 1},  // Џ after Ч
+};
+
+Weight WeightOf(uint8_t byte) {
+  const char32_t cp = CodePointOf(byte);
+  const char32_t up = UpperOf(cp);
+  const int tertiary = (up == cp && LowerOf(cp) != cp) ? 1 : 0;
+  if (up >= 'A' && up <= 'Z') return {3000 + static_cast<int>(up - 'A') * 4, 0, tertiary};
+  if (up >= 0x0410 && up <= 0x042F) return {4000 + static_cast<int>(up - 0x0410) * 4, 0, tertiary};
+  if (up == 0x0401) return {4000 + 5 * 4, 1, tertiary};  // Ё: Е with an accent
+  for (const auto& extra : kExtraLetters) {
+    if (extra.upper == up) {
+      return {4000 + static_cast<int>(extra.after - 0x0410) * 4 + extra.rank, 0, tertiary};
+    }
+  }
+  if (cp >= '0' && cp <= '9') return {2000 + static_cast<int>(cp - '0'), 0, 0};
+  if (cp <= ' ') return {static_cast<int>(cp), 0, 0};  // controls and space
+  return {1000 + byte, 0, 0};                          // punctuation and symbols
+}
+
+// Hyphens and apostrophes weigh only when the strings are otherwise equal.
+bool IsIgnorable(uint8_t byte) {
+  return byte == '-' || byte == '\'' || byte == 0x96 || byte == 0x97;
+}
+
+int Sign(int v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
+
+}  // namespace
+
+uint8_t OemToAnsiByte(uint8_t oem) { return tables().oem[oem]; }
+uint8_t UpperByte(uint8_t ansi) { return tables().upper[ansi]; }
+uint8_t LowerByte(uint8_t ansi) { return tables().lower[ansi]; }
+
+std::string OemToAnsi(const std::string& oem) {
+  std::string out(oem);
+  for (char& c : out) c = static_cast<char>(OemToAnsiByte(static_cast<uint8_t>(c)));
+  return out;
+}
+
+std::string UpperCase(const std::string& ansi) {
+  std::string out(ansi);
+  for (char& c : out) c = static_cast<char>(UpperByte(static_cast<uint8_t>(c)));
+  return out;
+}
+
+std::string LowerCase(const std::string& ansi) {
+  std::string out(ansi);
+  for (char& c : out) c = static_cast<char>(LowerByte(static_cast<uint8_t>(c)));
+  return out;
+}
+
+int Compare(const std::string& a, const std::string& b, bool ignoreCase) {
+  // Level 1: primary weights of the significant characters; a shorter
+  // string that is a prefix of the other comes first.
+  auto primaryLevel = [](const std::string& x, const std::string& y, bool skipIgnorable) {
+    size_t i = 0, j = 0;
+    for (;;) {
+      while (skipIgnorable && i < x.size() && IsIgnorable(static_cast<uint8_t>(x[i]))) ++i;
+      while (skipIgnorable && j < y.size() && IsIgnorable(static_cast<uint8_t>(y[j]))) ++j;
+      if (i == x.size() || j == y.size())
+        return Sign((i == x.size() ? 0 : 1) - (j == y.size() ? 0 : 1));
+      const int d = WeightOf(static_cast<uint8_t>(x[i])).primary -
+                    WeightOf(static_cast<uint8_t>(y[j])).primary;
+      if (d != 0) return Sign(d);
+      ++i, ++j;
+    }
+  };
+  if (int r = primaryLevel(a, b, true); r != 0) return r;
+  if (int r = primaryLevel(a, b, false); r != 0) return r;
+  // Same letters in the same places: accents, then case.
+  for (size_t i = 0; i < a.size(); ++i) {
+    const int d = WeightOf(static_cast<uint8_t>(a[i])).secondary -
+                  WeightOf(static_cast<uint8_t>(b[i])).secondary;
+    if (d != 0) return Sign(d);
+  }
+  if (ignoreCase) return 0;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const int d = WeightOf(static_cast<uint8_t>(a[i])).tertiary -
+                  WeightOf(static_cast<uint8_t>(b[i])).tertiary;
+    if (d != 0) return Sign(d);
+  }
+  return 0;
+}
+
+}  // namespace platform::codepage

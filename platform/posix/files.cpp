@@ -1,0 +1,488 @@
+// Files of the posix platform: Linux files behind Windows paths, with the
+// Windows rules that callers rely on simulated where Linux differs: sharing
+// modes of open handles, read-only files that cannot be written or deleted
+// (even by root), MoveFile failing on an existing target, attribute bits and
+// MS-DOS times in local time.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <map>
+#include <utility>
+
+#include "platform/codepage.h"
+#include "platform/posix/files_internal.h"
+#include "platform/posix/paths.h"
+#include "platform/posix/posix.h"
+#include "support/cp1251.h"
+
+namespace platform::posix {
+
+namespace {
+
+constexpr uint32_t kAccessRead = 1, kAccessWrite = 2;
+constexpr uint32_t kShareRead = 1, kShareWrite = 2, kShareDelete = 4;
+
+using FileId = std::pair<dev_t, ino_t>;
+
+struct OpenRecord {
+  uint32_t access;
+  uint32_t share;
+};
+
+// Handles open in this process and the attribute bits Linux cannot keep.
+struct FileTable {
+  std::multimap<FileId, OpenRecord> open;
+  std::map<FileId, uint32_t> attributes;  // hidden, system, archive
+};
+
+FileTable& table() {
+  static FileTable t;
+  return t;
+}
+
+constexpr uint32_t kKeptBits = kAttrHidden | kAttrSystem | kAttrArchive;
+
+const char* kNotFound = "The system cannot find the file specified";
+const char* kPathNotFound = "The system cannot find the path specified";
+const char* kAccessDenied = "Access is denied";
+const char* kSharing =
+    "The process cannot access the file because it is being used by another process";
+const char* kExists = "The file exists";
+
+bool StatOf(const std::string& linuxPath, struct stat& st) {
+  return ::stat(linuxPath.c_str(), &st) == 0;
+}
+
+FileId IdOf(const struct stat& st) { return {st.st_dev, st.st_ino}; }
+
+bool ReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
+
+std::string ErrorText(int err, const std::string& linuxPath) {
+  switch (err) {
+    case ENOENT: {
+      const size_t slash = linuxPath.rfind('/');
+      struct stat st;
+      if (slash != std::string::npos && slash > 0 && !StatOf(linuxPath.substr(0, slash), st)) {
+        return kPathNotFound;
+      }
+      return kNotFound;
+    }
+    case ENOTDIR:
+      return kPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+      return kAccessDenied;
+    case EEXIST:
+      return kExists;
+    case ENOSPC:
+      return "There is not enough space on the disk";
+    default:
+      return std::strerror(err);
+  }
+}
+
+// Whether a new handle with access and share agrees with those already open.
+bool SharingAllows(const FileId& id, uint32_t access, uint32_t share) {
+  auto range = table().open.equal_range(id);
+  for (auto it = range.first; it != range.second; ++it) {
+    const OpenRecord& h = it->second;
+    if ((access & kAccessRead) && !(h.share & kShareRead)) return false;
+    if ((access & kAccessWrite) && !(h.share & kShareWrite)) return false;
+    if ((h.access & kAccessRead) && !(share & kShareRead)) return false;
+    if ((h.access & kAccessWrite) && !(share & kShareWrite)) return false;
+  }
+  return true;
+}
+
+// Whether the file may be deleted or renamed: every open handle must share deletion.
+bool DeletionAllowed(const FileId& id) {
+  auto range = table().open.equal_range(id);
+  for (auto it = range.first; it != range.second; ++it) {
+    if (!(it->second.share & kShareDelete)) return false;
+  }
+  return true;
+}
+
+uint32_t DosFromTime(time_t t) {
+  struct tm tm;
+  if (!::localtime_r(&t, &tm)) return 0;
+  if (tm.tm_year < 80) return (0u << 25) | (1u << 21) | (1u << 16);  // 1980-01-01
+  return (static_cast<uint32_t>(tm.tm_year - 80) << 25) |
+         (static_cast<uint32_t>(tm.tm_mon + 1) << 21) | (static_cast<uint32_t>(tm.tm_mday) << 16) |
+         (static_cast<uint32_t>(tm.tm_hour) << 11) | (static_cast<uint32_t>(tm.tm_min) << 5) |
+         static_cast<uint32_t>(tm.tm_sec / 2);
+}
+
+// False for a date-time that the MS-DOS format cannot hold (as DosDateTimeToFileTime).
+bool TimeFromDos(uint32_t dos, time_t& out) {
+  struct tm tm {};
+  tm.tm_year = static_cast<int>(dos >> 25) + 80;
+  tm.tm_mon = static_cast<int>((dos >> 21) & 0x0F) - 1;
+  tm.tm_mday = static_cast<int>((dos >> 16) & 0x1F);
+  tm.tm_hour = static_cast<int>((dos >> 11) & 0x1F);
+  tm.tm_min = static_cast<int>((dos >> 5) & 0x3F);
+  tm.tm_sec = static_cast<int>(dos & 0x1F) * 2;
+  if (tm.tm_mon < 0 || tm.tm_mon > 11 || tm.tm_mday < 1 || tm.tm_hour > 23 || tm.tm_min > 59 ||
+      tm.tm_sec > 59) {
+    return false;
+  }
+  tm.tm_isdst = -1;
+  out = ::mktime(&tm);
+  return out != static_cast<time_t>(-1);
+}
+
+class PosixFile : public File {
+ public:
+  PosixFile(int fd, FileId id, bool writable) : fd_(fd), id_(id), writable_(writable) {}
+  ~PosixFile() override {
+    ::close(fd_);
+    auto range = table().open.equal_range(id_);
+    for (auto it = range.first; it != range.second; ++it) {
+      if (it->second.access == record_.access && it->second.share == record_.share) {
+        table().open.erase(it);
+        break;
+      }
+    }
+  }
+  void SetRecord(OpenRecord r) { record_ = r; }
+
+  int32_t Read(void* buffer, int32_t count) override {
+    if (count <= 0) return 0;
+    int32_t done = 0;
+    while (done < count) {
+      const ssize_t n =
+          ::read(fd_, static_cast<char*>(buffer) + done, static_cast<size_t>(count - done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += static_cast<int32_t>(n);
+    }
+    return done;
+  }
+
+  int32_t Write(const void* buffer, int32_t count) override {
+    if (count <= 0 || !writable_) return 0;
+    if (faults().fullDisk) return 0;
+    int32_t done = 0;
+    while (done < count) {
+      const ssize_t n =
+          ::write(fd_, static_cast<const char*>(buffer) + done, static_cast<size_t>(count - done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += static_cast<int32_t>(n);
+    }
+    return done;
+  }
+
+  int64_t Seek(int64_t offset, SeekOrigin origin) override {
+    const int whence = origin == SeekOrigin::Begin
+                           ? SEEK_SET
+                           : (origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END);
+    const off_t r = ::lseek(fd_, static_cast<off_t>(offset), whence);
+    return r < 0 ? -1 : static_cast<int64_t>(r);
+  }
+
+  int64_t Size() override {
+    struct stat st;
+    return ::fstat(fd_, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+  }
+
+  bool GetDosTime(uint32_t& dosDateTime) override {
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) return false;
+    dosDateTime = DosFromTime(st.st_mtime);
+    return true;
+  }
+
+  bool SetDosTime(uint32_t dosDateTime) override {
+    time_t t;
+    if (!writable_ || !TimeFromDos(dosDateTime, t)) return false;
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = t;
+    times[1].tv_nsec = 0;
+    return ::futimens(fd_, times) == 0;
+  }
+
+ private:
+  int fd_;
+  FileId id_;
+  bool writable_;
+  OpenRecord record_{};
+};
+
+class PosixFiles : public Files {
+ public:
+  std::unique_ptr<File> Open(const std::string& path, OpenMode mode,
+                             std::string* errorText) override {
+    auto fail = [&](const std::string& text) -> std::unique_ptr<File> {
+      if (errorText) *errorText = text;
+      return nullptr;
+    };
+    const std::string lp = Resolve(path);
+    OpenRecord rec{};
+    int flags = 0;
+    switch (mode) {
+      case OpenMode::ReadShareRead:
+        rec = {kAccessRead, kShareRead};
+        flags = O_RDONLY;
+        break;
+      case OpenMode::ReadExclusive:
+        rec = {kAccessRead, 0};
+        flags = O_RDONLY;
+        break;
+      case OpenMode::Create:
+        rec = {kAccessRead | kAccessWrite, 0};
+        flags = O_RDWR | O_CREAT;
+        break;
+      case OpenMode::WriteShared:
+        rec = {kAccessWrite, kShareRead | kShareWrite | kShareDelete};
+        flags = O_WRONLY;
+        break;
+    }
+    struct stat st;
+    const bool existed = StatOf(lp, st);
+    if (existed) {
+      if (S_ISDIR(st.st_mode)) return fail(kAccessDenied);
+      if ((rec.access & kAccessWrite) && ReadOnly(st)) return fail(kAccessDenied);
+      if (!SharingAllows(IdOf(st), rec.access, rec.share)) return fail(kSharing);
+    }
+    const int fd = ::open(lp.c_str(), flags | O_CLOEXEC, 0644);
+    if (fd < 0) return fail(ErrorText(errno, lp));
+    if (mode == OpenMode::Create && ::ftruncate(fd, 0) != 0) {
+      const int err = errno;
+      ::close(fd);
+      return fail(ErrorText(err, lp));
+    }
+    if (::fstat(fd, &st) != 0) {
+      ::close(fd);
+      return fail(kAccessDenied);
+    }
+    const FileId id = IdOf(st);
+    if (mode == OpenMode::Create) {
+      table().attributes.erase(id);  // a created file is plain, with the archive bit
+      if (!existed) NoteEntry(lp, true);
+    }
+    auto file = std::make_unique<PosixFile>(fd, id, (rec.access & kAccessWrite) != 0);
+    file->SetRecord(rec);
+    table().open.emplace(id, rec);
+    return file;
+  }
+
+  bool FileExists(const std::string& path) override {
+    struct stat st;
+    return StatOf(Resolve(path), st) && !S_ISDIR(st.st_mode);
+  }
+
+  bool DirectoryExists(const std::string& path) override {
+    struct stat st;
+    return StatOf(Resolve(path), st) && S_ISDIR(st.st_mode);
+  }
+
+  bool CreateDir(const std::string& path) override {
+    const std::string lp = Resolve(path);
+    if (::mkdir(lp.c_str(), 0755) != 0) return false;
+    NoteEntry(lp, true);
+    return true;
+  }
+
+  void ForceDirectories(const std::string& path) override {
+    std::string p = path;
+    while (p.size() > 1 && (p.back() == '\\' || p.back() == '/')) p.pop_back();
+    if (p.empty() || DirectoryExists(p)) return;
+    const size_t sep = p.find_last_of("\\/");
+    if (sep != std::string::npos && sep > 0) {
+      const std::string parent = p.substr(0, sep);
+      if (!(parent.size() == 2 && parent[1] == ':')) ForceDirectories(parent);
+    }
+    CreateDir(p);
+  }
+
+  bool DeleteFile(const std::string& path) override {
+    if (Listed(faults().deleteFails, path)) return false;
+    const std::string lp = Resolve(path);
+    struct stat st;
+    if (!StatOf(lp, st) || S_ISDIR(st.st_mode) || ReadOnly(st)) return false;
+    if (!DeletionAllowed(IdOf(st))) return false;
+    if (::unlink(lp.c_str()) != 0) return false;
+    if (st.st_nlink <= 1) table().attributes.erase(IdOf(st));
+    NoteEntry(lp, false);
+    return true;
+  }
+
+  bool RemoveDir(const std::string& path) override {
+    const std::string lp = Resolve(path);
+    struct stat st;
+    if (!StatOf(lp, st) || !S_ISDIR(st.st_mode) || ReadOnly(st)) return false;
+    if (::rmdir(lp.c_str()) != 0) return false;
+    table().attributes.erase(IdOf(st));
+    NoteEntry(lp, false);
+    return true;
+  }
+
+  bool MoveFile(const std::string& from, const std::string& to) override {
+    if (Listed(faults().moveFails, from) || Listed(faults().moveFails, to)) return false;
+    const std::string src = Resolve(from);
+    const std::string dst = Resolve(to);
+    struct stat st, dstSt;
+    if (!StatOf(src, st)) return false;
+    if (StatOf(dst, dstSt)) {
+      // The same entry under another letter case is a rename, anything else exists.
+      if (IdOf(st) != IdOf(dstSt) || src == dst) return false;
+    }
+    if (!S_ISDIR(st.st_mode) && !DeletionAllowed(IdOf(st))) return false;
+    // renameat2 with RENAME_NOREPLACE is not everywhere; link-free check above
+    // plus rename is enough for one process.
+    if (::rename(src.c_str(), dst.c_str()) != 0) return false;
+    NoteEntry(src, false);
+    NoteEntry(dst, true);
+    return true;
+  }
+
+  bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override {
+    const std::string src = Resolve(from);
+    const std::string dst = Resolve(to);
+    struct stat st, dstSt;
+    if (!StatOf(src, st) || S_ISDIR(st.st_mode)) return false;
+    const bool dstExists = StatOf(dst, dstSt);
+    if (dstExists) {
+      if (failIfExists || S_ISDIR(dstSt.st_mode) || ReadOnly(dstSt)) return false;
+      if (IdOf(st) == IdOf(dstSt)) return false;
+      if (!SharingAllows(IdOf(dstSt), kAccessWrite, 0)) return false;
+    }
+    if (!SharingAllows(IdOf(st), kAccessRead, kShareRead)) return false;
+    const int in = ::open(src.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return false;
+    const int out = ::open(dst.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (out < 0) {
+      ::close(in);
+      return false;
+    }
+    bool ok = true;
+    char buf[65536];
+    for (;;) {
+      const ssize_t n = ::read(in, buf, sizeof buf);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) ok = false;
+      if (n <= 0) break;
+      if (faults().fullDisk || ::write(out, buf, static_cast<size_t>(n)) != n) {
+        ok = false;
+        break;
+      }
+    }
+    // CopyFileA keeps the last-write time and the attributes.
+    struct timespec times[2] = {st.st_atim, st.st_mtim};
+    ::futimens(out, times);
+    ::fchmod(out, st.st_mode & 07777);
+    struct stat outSt;
+    if (::fstat(out, &outSt) == 0) {
+      auto it = table().attributes.find(IdOf(st));
+      if (it != table().attributes.end()) {
+        table().attributes[IdOf(outSt)] = it->second;
+      } else {
+        table().attributes.erase(IdOf(outSt));
+      }
+    }
+    ::close(in);
+    ::close(out);
+    if (!dstExists) NoteEntry(dst, true);
+    if (!ok) {
+      ::unlink(dst.c_str());
+      NoteEntry(dst, false);
+    }
+    return ok;
+  }
+
+  uint32_t GetAttributes(const std::string& path) override {
+    struct stat st;
+    if (!StatOf(Resolve(path), st)) return kInvalidAttributes;
+    return AttributesOf(st);
+  }
+
+  bool SetAttributes(const std::string& path, uint32_t attributes) override {
+    const std::string lp = Resolve(path);
+    struct stat st;
+    if (!StatOf(lp, st)) return false;
+    const mode_t mode = (attributes & kAttrReadOnly) ? (st.st_mode & ~(S_IWUSR | S_IWGRP | S_IWOTH))
+                                                     : (st.st_mode | S_IWUSR);
+    if (::chmod(lp.c_str(), mode & 07777) != 0) return false;
+    table().attributes[IdOf(st)] = attributes & kKeptBits;
+    return true;
+  }
+
+  bool GetDosTime(const std::string& path, uint32_t& dosDateTime) override {
+    struct stat st;
+    if (!StatOf(Resolve(path), st)) return false;
+    dosDateTime = DosFromTime(st.st_mtime);
+    return true;
+  }
+
+  bool SetDosTime(const std::string& path, uint32_t dosDateTime) override {
+    const std::string lp = Resolve(path);
+    struct stat st;
+    time_t t;
+    if (!StatOf(lp, st) || ReadOnly(st) || !TimeFromDos(dosDateTime, t)) return false;
+    if (!SharingAllows(IdOf(st), kAccessWrite, kShareRead | kShareWrite | kShareDelete))
+      return false;
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = t;
+    times[1].tv_nsec = 0;
+    return ::utimensat(AT_FDCWD, lp.c_str(), times, 0) == 0;
+  }
+
+  std::vector<FindData> Enumerate(const std::string& folder, const std::string& mask) override {
+    std::vector<FindData> result;
+    const std::string lp = Resolve(folder);
+    DIR* dir = ::opendir(lp.c_str());
+    if (!dir) return result;
+    while (const dirent* e = ::readdir(dir)) {
+      const std::string name = e->d_name;
+      if (name == "." || name == "..") continue;
+      const std::string ansi = support::Cp1251(name);
+      if (!MatchesMask(mask, ansi)) continue;
+      struct stat st;
+      if (!StatOf(lp + "/" + name, st)) continue;
+      FindData d;
+      d.name = ansi;
+      d.attributes = AttributesOf(st);
+      d.size = S_ISDIR(st.st_mode) ? 0 : static_cast<int64_t>(st.st_size);
+      d.dosDateTime = DosFromTime(st.st_mtime);
+      result.push_back(std::move(d));
+    }
+    ::closedir(dir);
+    return result;
+  }
+
+  std::string TempDir() override {
+    const std::string temp = "C:\\TEMP";
+    if (!DirectoryExists(temp)) CreateDir(temp);
+    return temp;
+  }
+
+ private:
+  static uint32_t AttributesOf(const struct stat& st) {
+    uint32_t a = S_ISDIR(st.st_mode) ? kAttrDirectory : 0;
+    auto it = table().attributes.find(IdOf(st));
+    if (it != table().attributes.end()) {
+      a |= it->second;
+    } else if (!S_ISDIR(st.st_mode)) {
+      a |= kAttrArchive;
+    }
+    if (ReadOnly(st)) a |= kAttrReadOnly;
+    return a == 0 ? kAttrNormal : a;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<Files> MakeFiles() { return std::make_unique<PosixFiles>(); }
+
+}  // namespace platform::posix

@@ -1,0 +1,219 @@
+#include "platform/posix/paths.h"
+
+#include <dirent.h>
+#include <ftw.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <set>
+#include <unordered_map>
+
+#include "platform/codepage.h"
+#include "platform/posix/posix.h"
+#include "support/cp1251.h"
+
+namespace platform::posix {
+
+namespace {
+
+struct PathState {
+  std::string root;
+  bool ownRoot = false;  // the default folder, removed at exit
+  std::set<char> drivesMade;
+};
+
+PathState& state() {
+  static PathState s;
+  return s;
+}
+
+int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
+  ::remove(path);
+  return 0;
+}
+
+void RemoveDefaultRoot() {
+  if (state().ownRoot && !state().root.empty()) {
+    ::nftw(state().root.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+  }
+}
+
+const std::string& Root() {
+  auto& s = state();
+  if (s.root.empty()) {
+    s.root = "/tmp/setup-platform-" + std::to_string(::getpid());
+    ::mkdir(s.root.c_str(), 0755);
+    s.ownRoot = true;
+    std::atexit(RemoveDefaultRoot);
+  }
+  return s.root;
+}
+
+bool Exists(const std::string& linuxPath) {
+  struct stat st;
+  return ::lstat(linuxPath.c_str(), &st) == 0;
+}
+
+std::string FoldName(const std::string& ansi) { return codepage::UpperCase(ansi); }
+
+// Folded names of a folder, kept while the folder's modification time is
+// unchanged, so that creating thousands of new files in one folder does not
+// read the folder once per file. The operations of this platform keep the
+// cache current through NoteEntry.
+struct FolderNames {
+  struct timespec mtime {};
+  std::unordered_map<std::string, std::string> byFolded;  // folded ANSI -> Linux name
+};
+std::unordered_map<std::string, FolderNames>& folderCache() {
+  static std::unordered_map<std::string, FolderNames> cache;
+  return cache;
+}
+
+bool SameTime(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+FolderNames* NamesOf(const std::string& folder) {
+  const std::string dirPath = folder.empty() ? "." : folder;
+  struct stat st;
+  if (::stat(dirPath.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
+  auto& cache = folderCache();
+  auto it = cache.find(dirPath);
+  if (it != cache.end() && SameTime(it->second.mtime, st.st_mtim)) return &it->second;
+  if (cache.size() > 512) cache.clear();
+  DIR* dir = ::opendir(dirPath.c_str());
+  if (!dir) return nullptr;
+  FolderNames names;
+  names.mtime = st.st_mtim;
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string name = e->d_name;
+    names.byFolded.emplace(FoldName(support::Cp1251(name)), name);
+  }
+  ::closedir(dir);
+  return &(cache[dirPath] = std::move(names));
+}
+
+// The entry of folder whose name equals component without regard to case.
+bool FindFolded(const std::string& folder, const std::string& ansiComponent, std::string& found) {
+  FolderNames* names = NamesOf(folder);
+  if (!names) return false;
+  auto it = names->byFolded.find(FoldName(ansiComponent));
+  if (it == names->byFolded.end()) return false;
+  found = it->second;
+  return true;
+}
+
+}  // namespace
+
+void SetDriveRoot(const std::string& linuxDir) {
+  auto& s = state();
+  RemoveDefaultRoot();
+  s.root = linuxDir;
+  s.ownRoot = false;
+  s.drivesMade.clear();
+  while (s.root.size() > 1 && s.root.back() == '/') s.root.pop_back();
+  ::mkdir(s.root.c_str(), 0755);
+}
+
+std::string DriveRoot() { return Root(); }
+
+std::string LinuxPath(const std::string& windowsPath) { return Resolve(windowsPath); }
+
+std::string Resolve(const std::string& windowsPath) {
+  std::string p = windowsPath;
+  for (char& c : p) {
+    if (c == '\\') c = '/';
+  }
+  std::string prefix;  // Linux, UTF-8; ends without "/" except for "/"
+  size_t start = 0;
+  if (p.size() >= 2 && p[1] == ':' && std::isalpha(static_cast<unsigned char>(p[0]))) {
+    const char drive = static_cast<char>(std::tolower(static_cast<unsigned char>(p[0])));
+    prefix = Root() + "/" + drive;
+    if (state().drivesMade.insert(drive).second) ::mkdir(prefix.c_str(), 0755);
+    start = 2;
+  } else if (p.size() >= 2 && p[0] == '/' && p[1] == '/') {
+    prefix = Root() + "/unc";  // \\server\share\...
+    if (state().drivesMade.insert('/').second) ::mkdir(prefix.c_str(), 0755);
+    start = 2;
+  } else if (!p.empty() && p[0] == '/') {
+    prefix = "/";
+    start = 1;
+  }
+  // Components, converted to UTF-8.
+  std::vector<std::string> ansi;
+  size_t i = start;
+  while (i <= p.size()) {
+    size_t j = p.find('/', i);
+    if (j == std::string::npos) j = p.size();
+    if (j > i) ansi.push_back(p.substr(i, j - i));
+    i = j + 1;
+  }
+  auto join = [](const std::string& a, const std::string& b) {
+    if (a.empty()) return b;
+    return a.back() == '/' ? a + b : a + "/" + b;
+  };
+  std::string exact = prefix;
+  for (const auto& c : ansi) exact = join(exact, support::Utf8FromCp1251(c));
+  if (exact.empty()) return ".";
+  if (Exists(exact)) return exact;
+
+  std::string cur = prefix;
+  for (size_t k = 0; k < ansi.size(); ++k) {
+    const std::string utf8 = support::Utf8FromCp1251(ansi[k]);
+    const std::string candidate = join(cur, utf8);
+    std::string found;
+    if (Exists(candidate)) {
+      cur = candidate;
+    } else if (ansi[k] != "." && ansi[k] != ".." && FindFolded(cur, ansi[k], found)) {
+      cur = join(cur, found);
+    } else {
+      for (size_t m = k; m < ansi.size(); ++m) cur = join(cur, support::Utf8FromCp1251(ansi[m]));
+      break;
+    }
+  }
+  return cur.empty() ? "." : cur;
+}
+
+void NoteEntry(const std::string& linuxPath, bool added) {
+  const size_t slash = linuxPath.rfind('/');
+  const std::string folder =
+      slash == std::string::npos ? "." : (slash == 0 ? "/" : linuxPath.substr(0, slash));
+  const std::string name = slash == std::string::npos ? linuxPath : linuxPath.substr(slash + 1);
+  auto& cache = folderCache();
+  auto it = cache.find(folder);
+  if (it == cache.end()) return;
+  struct stat st;
+  if (::stat(folder.c_str(), &st) != 0) {
+    cache.erase(it);
+    return;
+  }
+  const std::string folded = FoldName(support::Cp1251(name));
+  if (added) {
+    it->second.byFolded[folded] = name;
+  } else {
+    it->second.byFolded.erase(folded);
+  }
+  it->second.mtime = st.st_mtim;
+}
+
+bool SamePathText(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    auto norm = [](char c) {
+      return c == '/' ? '\\' : static_cast<char>(codepage::UpperByte(static_cast<uint8_t>(c)));
+    };
+    if (norm(a[i]) != norm(b[i])) return false;
+  }
+  return true;
+}
+
+bool Listed(const std::vector<std::string>& paths, const std::string& path) {
+  for (const auto& p : paths) {
+    if (SamePathText(p, path)) return true;
+  }
+  return false;
+}
+
+}  // namespace platform::posix

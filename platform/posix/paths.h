@@ -1,0 +1,25 @@
+// Windows paths on Linux: translation, case-insensitive lookup and the
+// conversions of names between Windows-1251 and UTF-8.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform::posix {
+
+// The Linux (UTF-8) path of a Windows-1251 path, resolved without regard to
+// letter case as far as it exists.
+std::string Resolve(const std::string& windowsPath);
+
+// Keeps the lookup cache current after this platform added or removed the
+// entry at linuxPath.
+void NoteEntry(const std::string& linuxPath, bool added);
+
+// True when two Windows paths name the same thing by their text ("/" and "\"
+// alike, letter case ignored by the code page).
+bool SamePathText(const std::string& a, const std::string& b);
+
+// Whether a path is listed (see Faults).
+bool Listed(const std::vector<std::string>& paths, const std::string& path);
+
+}  // namespace platform::posix

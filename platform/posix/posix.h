@@ -1,0 +1,84 @@
+// Controls of the posix platform for tests and the native tools: where the
+// Windows drives live, what the simulated system reports, what it recorded,
+// and switches that make single operations fail.
+//
+// Paths: "X:\a\b" is DriveRoot()/x/a/b, an absolute Linux path ("/...") is
+// used as is and anything else is relative to the working directory. "\"
+// becomes "/", names are Windows-1251 and are stored as UTF-8 on Linux, and
+// each component is matched without regard to letter case.
+//
+// Attributes: read-only is the owner's write permission bit (and is honoured
+// even for root). Hidden, system and archive live in a table of this process
+// keyed by device and inode, so they round-trip within one process only; a
+// file without an entry reports archive, as a freshly written Windows file does.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace platform::posix {
+
+// ------------------------------------------------------------ paths
+
+// The folder whose sub-folders "c", "d", ... are the drives. The default is
+// a folder of this process under /tmp, removed when the process ends.
+void SetDriveRoot(const std::string& linuxDir);
+std::string DriveRoot();
+
+// The Linux path of a Windows path, resolved without regard to letter case
+// as far as it exists (the rest is kept as given).
+std::string LinuxPath(const std::string& windowsPath);
+
+// ------------------------------------------------------------ faults
+
+struct Faults {
+  bool fullDisk = false;                               // every File::Write writes nothing
+  std::vector<std::string> moveFails;                  // MoveFile from or to these paths fails
+  std::vector<std::string> deleteFails;                // DeleteFile of these paths fails
+  bool registryReadOnly = false;                       // registry writes and write access refused
+  bool shellLinkFails = false;                         // CreateShellLink reports failure
+  ResourceStatus resourceStatus = ResourceStatus::Ok;  // forced FindResource result
+};
+// The switches in force; paths in them are Windows paths compared without
+// regard to letter case.
+Faults& faults();
+
+// ------------------------------------------------------------ registry
+
+struct RegistryEntry {
+  RootKey root;
+  std::string key;   // as first created
+  std::string name;  // empty: the default value
+  std::string value;
+};
+// Every value in the registry, in key order.
+std::vector<RegistryEntry> RegistryContents();
+void ClearRegistry();
+// Writes a value (creating the key) regardless of faults().
+void SetRegistryString(RootKey root, const std::string& key, const std::string& name,
+                       const std::string& value);
+
+// ------------------------------------------------------------ shell
+
+// What the simulated system reports. Paths are Windows paths; empty resets
+// to the default under the drive root.
+void SetExePath(const std::string& path);    // default C:\SETUP\setup.exe
+void SetSystemDir(const std::string& path);  // default C:\WINDOWS\system32
+void SetSpecialFolder(SpecialFolder folder, const std::string& path);  // "" = unknown
+void ResetSpecialFolders();  // C:\...\Start Menu\Programs and C:\...\Desktop
+void SetDriveType(const std::string& root, DriveType type);  // default Fixed
+// Label of a drive; notReady makes GetVolumeLabel fail.
+void SetVolumeLabel(const std::string& root, const std::string& label, bool notReady = false);
+
+struct RecordedLink {
+  std::string linkPath;
+  ShellLink link;
+};
+std::vector<RecordedLink> RecordedLinks();
+std::vector<ExecuteRequest> RecordedExecutions();
+// Forgets recorded links and executions, and resets every setting above.
+void ResetShell();
+
+}  // namespace platform::posix
