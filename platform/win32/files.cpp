@@ -1,0 +1,203 @@
+// Files of the win32 platform: the ANSI file APIs of Windows.
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/win32/win32.h"
+#include "platform/win32/windows_api.h"
+
+namespace platform::win32 {
+
+std::string ErrorText(DWORD code) {
+  char* buffer = nullptr;
+  const DWORD n = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+  std::string text = n && buffer ? std::string(buffer, n) : "System error " + std::to_string(code);
+  if (buffer) LocalFree(buffer);
+  while (!text.empty() && (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.')) {
+    text.pop_back();
+  }
+  return text;
+}
+
+namespace {
+
+bool DosFromFileTime(const FILETIME& utc, uint32_t& dos) {
+  FILETIME local;
+  WORD date, time;
+  if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToDosDateTime(&local, &date, &time))
+    return false;
+  dos = (static_cast<uint32_t>(date) << 16) | time;
+  return true;
+}
+
+bool FileTimeFromDos(uint32_t dos, FILETIME& utc) {
+  FILETIME local;
+  return DosDateTimeToFileTime(static_cast<WORD>(dos >> 16), static_cast<WORD>(dos & 0xFFFF),
+                               &local) &&
+         LocalFileTimeToFileTime(&local, &utc);
+}
+
+class Win32File : public File {
+ public:
+  explicit Win32File(HANDLE h) : h_(h) {}
+  ~Win32File() override { CloseHandle(h_); }
+
+  int32_t Read(void* buffer, int32_t count) override {
+    if (count <= 0) return 0;
+    DWORD done = 0;
+    if (!ReadFile(h_, buffer, static_cast<DWORD>(count), &done, nullptr)) return 0;
+    return static_cast<int32_t>(done);
+  }
+
+  int32_t Write(const void* buffer, int32_t count) override {
+    if (count <= 0) return 0;
+    DWORD done = 0;
+    if (!WriteFile(h_, buffer, static_cast<DWORD>(count), &done, nullptr))
+      return static_cast<int32_t>(done);
+    return static_cast<int32_t>(done);
+  }
+
+  int64_t Seek(int64_t offset, SeekOrigin origin) override {
+    LARGE_INTEGER distance, result;
+    distance.QuadPart = offset;
+    const DWORD method = origin == SeekOrigin::Begin
+                             ? FILE_BEGIN
+                             : (origin == SeekOrigin::Current ? FILE_CURRENT : FILE_END);
+    if (!SetFilePointerEx(h_, distance, &result, method)) return -1;
+    return result.QuadPart;
+  }
+
+  int64_t Size() override {
+    LARGE_INTEGER size;
+    return GetFileSizeEx(h_, &size) ? size.QuadPart : -1;
+  }
+
+  bool GetDosTime(uint32_t& dosDateTime) override {
+    FILETIME write;
+    return GetFileTime(h_, nullptr, nullptr, &write) && DosFromFileTime(write, dosDateTime);
+  }
+
+  bool SetDosTime(uint32_t dosDateTime) override {
+    FILETIME write;
+    return FileTimeFromDos(dosDateTime, write) && SetFileTime(h_, nullptr, nullptr, &write);
+  }
+
+ private:
+  HANDLE h_;
+};
+
+class Win32Files : public Files {
+ public:
+  std::unique_ptr<File> Open(const std::string& path, OpenMode mode,
+                             std::string* errorText) override {
+    DWORD access = GENERIC_READ, share = 0, disposition = OPEN_EXISTING;
+    switch (mode) {
+      case OpenMode::ReadShareRead:
+        share = FILE_SHARE_READ;
+        break;
+      case OpenMode::ReadExclusive:
+        break;
+      case OpenMode::Create:
+        access = GENERIC_READ | GENERIC_WRITE;
+        disposition = CREATE_ALWAYS;
+        break;
+      case OpenMode::WriteShared:
+        access = GENERIC_WRITE;
+        share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+        break;
+    }
+    HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+      if (errorText) *errorText = ErrorText(GetLastError());
+      return nullptr;
+    }
+    return std::make_unique<Win32File>(h);
+  }
+
+  bool FileExists(const std::string& path) override {
+    const DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+  }
+
+  bool DirectoryExists(const std::string& path) override {
+    const DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+  }
+
+  bool CreateDir(const std::string& path) override {
+    return CreateDirectoryA(path.c_str(), nullptr) != 0;
+  }
+
+  void ForceDirectories(const std::string& path) override {
+    std::string p = path;
+    while (p.size() > 1 && (p.back() == '\\' || p.back() == '/')) p.pop_back();
+    if (p.empty() || DirectoryExists(p)) return;
+    const size_t sep = p.find_last_of("\\/");
+    if (sep != std::string::npos && sep > 0) {
+      const std::string parent = p.substr(0, sep);
+      if (!(parent.size() == 2 && parent[1] == ':')) ForceDirectories(parent);
+    }
+    CreateDir(p);
+  }
+
+  bool DeleteFile(const std::string& path) override { return DeleteFileA(path.c_str()) != 0; }
+  bool RemoveDir(const std::string& path) override { return RemoveDirectoryA(path.c_str()) != 0; }
+  bool MoveFile(const std::string& from, const std::string& to) override {
+    return MoveFileA(from.c_str(), to.c_str()) != 0;
+  }
+  bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override {
+    return CopyFileA(from.c_str(), to.c_str(), failIfExists) != 0;
+  }
+  uint32_t GetAttributes(const std::string& path) override {
+    return GetFileAttributesA(path.c_str());
+  }
+  bool SetAttributes(const std::string& path, uint32_t attributes) override {
+    return SetFileAttributesA(path.c_str(), attributes) != 0;
+  }
+
+  bool GetDosTime(const std::string& path, uint32_t& dosDateTime) override {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
+           DosFromFileTime(data.ftLastWriteTime, dosDateTime);
+  }
+
+  bool SetDosTime(const std::string& path, uint32_t dosDateTime) override {
+    auto f = Open(path, OpenMode::WriteShared, nullptr);
+    return f && f->SetDosTime(dosDateTime);
+  }
+
+  std::vector<FindData> Enumerate(const std::string& folder, const std::string& mask) override {
+    std::vector<FindData> result;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((folder + "\\" + mask).c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return result;
+    do {
+      const std::string name = fd.cFileName;
+      if (name == "." || name == "..") continue;
+      FindData d;
+      d.name = name;
+      d.attributes = fd.dwFileAttributes;
+      d.size = (static_cast<int64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
+      DosFromFileTime(fd.ftLastWriteTime, d.dosDateTime);
+      result.push_back(std::move(d));
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    return result;
+  }
+
+  std::string TempDir() override {
+    char buffer[MAX_PATH + 1];
+    const DWORD n = GetTempPathA(sizeof buffer, buffer);
+    std::string dir = n > 0 && n < sizeof buffer ? std::string(buffer, n) : std::string("C:\\TEMP");
+    while (dir.size() > 3 && dir.back() == '\\') dir.pop_back();
+    return dir;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<Files> MakeFiles() { return std::make_unique<Win32Files>(); }
+
+}  // namespace platform::win32

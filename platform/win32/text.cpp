@@ -1,0 +1,42 @@
+// Code-page text services of the win32 platform. Every call passes an explicit
+// length, so texts with embedded NULs are converted whole.
+#include "platform/win32/win32.h"
+#include "platform/win32/windows_api.h"
+
+namespace platform::win32 {
+
+namespace {
+
+class Win32Text : public Text {
+ public:
+  std::string OemToAnsi(const std::string& oem) override {
+    std::string out(oem.size(), '\0');
+    if (!oem.empty()) OemToCharBuffA(oem.data(), out.data(), static_cast<DWORD>(oem.size()));
+    return out;
+  }
+
+  std::string UpperCase(const std::string& s) override {
+    std::string out(s);
+    if (!out.empty()) CharUpperBuffA(out.data(), static_cast<DWORD>(out.size()));
+    return out;
+  }
+
+  std::string LowerCase(const std::string& s) override {
+    std::string out(s);
+    if (!out.empty()) CharLowerBuffA(out.data(), static_cast<DWORD>(out.size()));
+    return out;
+  }
+
+  int Compare(const std::string& a, const std::string& b, bool ignoreCase) override {
+    const int r = CompareStringA(LOCALE_USER_DEFAULT, ignoreCase ? NORM_IGNORECASE : 0, a.data(),
+                                 static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()));
+    if (r == 0) return a < b ? -1 : (a == b ? 0 : 1);  // the call failed: compare bytes
+    return r - CSTR_EQUAL;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<Text> MakeText() { return std::make_unique<Win32Text>(); }
+
+}  // namespace platform::win32
