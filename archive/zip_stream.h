@@ -1,0 +1,37 @@
+// The stream interface the archive engine reads archives and writes members
+// through: read, write, seek from the beginning, the current position or the
+// end, size. Files are opened as buffered long-name file streams; the directory
+// readers accept any implementation (tests use memory streams).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace archive {
+
+class ZipStream {
+ public:
+  virtual ~ZipStream() = default;
+  // Returns the bytes read; fewer than count at the end of the data.
+  virtual int32_t Read(void* buffer, int32_t count) = 0;
+  // Returns the bytes accepted.
+  virtual int32_t Write(const void* buffer, int32_t count) = 0;
+  // Returns the new position.
+  virtual int64_t Seek(int64_t offset, platform::SeekOrigin origin) = 0;
+  virtual int64_t Size() = 0;
+  // Last-write time of the underlying file (MS-DOS format, local time); false
+  // when there is no file or the system cannot tell.
+  virtual bool GetDosTime(uint32_t& dosDateTime) = 0;
+
+  int64_t Position() { return Seek(0, platform::SeekOrigin::Current); }
+};
+
+// Opens (or, with OpenMode::Create, creates) a file as a buffered file stream.
+// A failure raises the file stream's exception (EFOpenError / EFCreateError
+// with the file name and the system's error text).
+std::unique_ptr<ZipStream> OpenFileStream(const std::string& path, platform::OpenMode mode);
+
+}  // namespace archive
