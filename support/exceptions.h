@@ -31,6 +31,14 @@ class EFOpenError : public EStreamError {
 class EFCreateError : public EStreamError {
   using EStreamError::EStreamError;
 };
+// A stream delivered fewer bytes than a caller required.
+class EReadError : public EStreamError {
+  using EStreamError::EStreamError;
+};
+// A stream accepted fewer bytes than a caller required.
+class EWriteError : public EStreamError {
+  using EStreamError::EStreamError;
+};
 // Containers: index and capacity violations, duplicates, misuse of sorted lists.
 class EListError : public Exception {
   using Exception::Exception;
