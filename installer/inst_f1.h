@@ -1,0 +1,58 @@
+// TInstF1, the main window: product title, version line, the install folder
+// field and the buttons for browsing, reading the texts, installing and
+// leaving. Creating it runs the start-up sequence that fills the profile.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "installer/inst_f2.h"
+#include "installer/inst_f3.h"
+#include "installer/inst_f4.h"
+#include "installer/profile.h"
+#include "platform/form.h"
+#include "platform/platform.h"
+
+namespace installer {
+
+// Title colour of the main window's labels: dark blue.
+constexpr uint32_t kTitleColor = platform::Rgb(0, 0, 192);
+
+class TInstF1 {
+ public:
+  // The product whose texts and tables the start-up sequence uses; it must
+  // outlive the window.
+  explicit TInstF1(const ProductDefinition& product = ShippedProduct());
+  platform::Form form;
+
+  // The other windows, created by the start-up sequence (null before that
+  // and after a failed archive check).
+  std::unique_ptr<TInstF2> viewer;
+  std::unique_ptr<TInstF3> copier;
+  std::unique_ptr<TInstF4> chooser;
+
+  void FormCreate();
+  void FormShow();
+  void Timer1Timer();
+  void Button1Click();
+  void Button2Click(int tag);
+  void Button4Click();  // the Install command
+  void Button5Click();
+  void FormKeyPress(char& key);
+  void FormKeyDown(uint16_t& key, unsigned shift);
+  void FormCloseQuery(bool& canClose);
+  void FormClose();
+
+ private:
+  void FindProgramFilesDir();
+  void ShowVersionLine();
+  bool WriteTest(const std::string& folder);
+  void BuildExcludedComponents();
+  const ProductDefinition& product_;
+};
+
+// Shows a message box of one of the four kinds with the given buttons.
+platform::Button ShowMessage(platform::MessageKind kind, const std::string& text,
+                             unsigned buttons = platform::kButtonOk);
+
+}  // namespace installer

@@ -1,0 +1,157 @@
+#include "installer/inst_f2.h"
+
+#include "installer/profile.h"
+#include "platform/platform.h"
+#include "support/cp1251.h"
+
+namespace installer {
+
+using platform::ControlKind;
+
+namespace {
+
+std::string Trim(const std::string& s) {
+  size_t b = 0, e = s.size();
+  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
+  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+  return s.substr(b, e - b);
+}
+
+bool IsBreakLine(const std::string& line) {
+  if (line.empty()) return true;
+  const std::string t = Trim(line);
+  if (!t.empty() && (t[0] == '-' || t[0] == '*')) return true;
+  return UpperAscii(t.substr(0, 9)) == "COPYRIGHT";
+}
+
+}  // namespace
+
+std::vector<std::string> ReflowParagraphs(const std::vector<std::string>& lines) {
+  std::vector<std::string> out;
+  std::string pending;
+  for (const std::string& line : lines) {
+    if (!IsBreakLine(line)) {
+      pending = pending.empty() ? line : pending + " " + Trim(line);
+      continue;
+    }
+    if (!pending.empty()) out.push_back(pending);
+    if (line.empty()) out.emplace_back();
+    pending = line;
+  }
+  if (!pending.empty()) out.push_back(pending);
+  return out;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const size_t end = text.find_first_of("\r\n", pos);
+    if (end == std::string::npos) {
+      lines.push_back(text.substr(pos));
+      break;
+    }
+    lines.push_back(text.substr(pos, end - pos));
+    pos = end + 1;
+    if (text[end] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
+  }
+  return lines;
+}
+
+TInstF2::TInstF2() : form("InstF2") {
+  form.borderStyle = platform::BorderStyle::Sizeable;
+  form.systemMenu = true;
+  form.maximizeBox = true;
+  form.minimizeBox = false;
+  form.outerSizeDesigned = true;
+  form.width = 696;
+  form.height = 490;
+  form.clientWidth = 696 - 8;
+  form.clientHeight = 490 - 27;
+  form.minWidth = 300;
+  form.minHeight = 300;
+  form.position = platform::FormPosition::ScreenCenter;
+  form.keyPreview = true;
+
+  auto& panel = form.Add("Panel1", ControlKind::Panel, 0, 0, form.clientWidth, 46);
+  panel.align = platform::Align::Bottom;
+  auto& memo = form.Add("Memo1", ControlKind::Memo, 0, 0, form.clientWidth, 0);
+  memo.align = platform::Align::Client;
+  memo.readOnly = true;
+  memo.tabOrder = 0;
+  auto& ok = form.Add("Button1", ControlKind::Button, 600, 12, 75, 25);
+  ok.parent = "Panel1";
+  ok.caption = "OK";
+  ok.isDefault = true;
+  ok.modalResult = platform::kMrOk;
+  ok.anchorRight = true;
+  ok.rightGap = form.clientWidth - 600 - 75;
+  ok.tabOrder = 1;
+  form.Realign();
+
+  form.onShow = [this] { FormShow(); };
+  form.onKeyPress = [this](char& key) { FormKeyPress(key); };
+}
+
+void TInstF2::ShowText(int tag) {
+  const ProductProfile& p = Profile();
+  std::string path;
+  if (tag == 1) {
+    form.caption = support::Cp1251("Описание ") + p.ProductNounGenitive +
+                   support::Cp1251(" [файл readme.txt]");
+    path = p.StartDir + "\\readme.txt";
+  } else if (tag == 2) {
+    form.caption = support::Cp1251("Лицензионное соглашение [файл license.txt]");
+    path = p.StartDir + "\\license.txt";
+  } else {
+    return;
+  }
+  if (!platform::files().FileExists(path)) return;
+  form["Memo1"].lines.clear();
+  if (!LoadReflowed(path)) return;
+  form.modalResult = platform::kMrNone;
+  platform::ui().ShowModal(form);
+}
+
+bool TInstF2::LoadReflowed(const std::string& path) {
+  std::string error;
+  auto file = platform::files().Open(path, platform::OpenMode::ReadShareRead, &error);
+  std::string text;
+  bool ok = file != nullptr;
+  if (ok) {
+    char chunk[8192];
+    for (;;) {
+      const int32_t n = file->Read(chunk, sizeof chunk);
+      if (n <= 0) break;
+      text.append(chunk, static_cast<size_t>(n));
+    }
+    ok = static_cast<int64_t>(text.size()) == file->Size();
+    if (!ok) error = "Read error";
+  }
+  if (!ok) {
+    platform::MessageBoxRequest box;
+    box.kind = platform::MessageKind::Custom;
+    box.caption = platform::App().title;
+    box.text = "Cannot open file \"" + path + "\". " + error;
+    box.buttons = platform::kButtonOk;
+    platform::ui().MessageBox(box);
+    return false;
+  }
+  // A NUL byte would cut the text short in the window; show it as a blank.
+  for (char& c : text) {
+    if (c == '\0') c = ' ';
+  }
+  form["Memo1"].lines = ReflowParagraphs(SplitLines(text));
+  return true;
+}
+
+void TInstF2::FormShow() { form.activeControl = "Memo1"; }
+
+void TInstF2::FormKeyPress(char& key) {
+  if (key == platform::kCharEscape) {
+    key = 0;
+    form.Close();
+  }
+}
+
+}  // namespace installer
