@@ -11,7 +11,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   apt_updated=0
 fi
 for p in cmake make g++ python3 g++-mingw-w64-i686 wine wine32:i386 xvfb googletest clang \
-         libclang-rt-14-dev lld zip unzip locales xauth imagemagick x11-utils libdeflate-tools \
+         libclang-rt-14-dev lld zlib1g-dev zip unzip locales xauth imagemagick x11-utils libdeflate-tools \
          p7zip-full hyperfine; do
   have "$p" || need_pkgs+=("$p")
 done
