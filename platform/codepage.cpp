@@ -1,5 +1,6 @@
 #include "platform/codepage.h"
 
+#include <algorithm>
 #include <array>
 
 #include "support/cp1251.h"
@@ -176,35 +177,46 @@ std::string LowerCase(const std::string& ansi) {
 }
 
 int Compare(const std::string& a, const std::string& b, bool ignoreCase) {
-  // Level 1: primary weights of the significant characters; a shorter
-  // string that is a prefix of the other comes first.
-  auto primaryLevel = [](const std::string& x, const std::string& y, bool skipIgnorable) {
-    size_t i = 0, j = 0;
-    for (;;) {
-      while (skipIgnorable && i < x.size() && IsIgnorable(static_cast<uint8_t>(x[i]))) ++i;
-      while (skipIgnorable && j < y.size() && IsIgnorable(static_cast<uint8_t>(y[j]))) ++j;
-      if (i == x.size() || j == y.size())
-        return Sign((i == x.size() ? 0 : 1) - (j == y.size() ? 0 : 1));
-      const int d = WeightOf(static_cast<uint8_t>(x[i])).primary -
-                    WeightOf(static_cast<uint8_t>(y[j])).primary;
+  // Levels in turn over the strings without hyphens and apostrophes: the
+  // letters and signs (a prefix first), their accents, their case.
+  std::string x, y;
+  for (char c : a) {
+    if (!IsIgnorable(static_cast<uint8_t>(c))) x += c;
+  }
+  for (char c : b) {
+    if (!IsIgnorable(static_cast<uint8_t>(c))) y += c;
+  }
+  const size_t common = std::min(x.size(), y.size());
+  for (size_t i = 0; i < common; ++i) {
+    const int d =
+        WeightOf(static_cast<uint8_t>(x[i])).primary - WeightOf(static_cast<uint8_t>(y[i])).primary;
+    if (d != 0) return Sign(d);
+  }
+  if (x.size() != y.size()) return x.size() < y.size() ? -1 : 1;
+  for (size_t i = 0; i < x.size(); ++i) {
+    const int d = WeightOf(static_cast<uint8_t>(x[i])).secondary -
+                  WeightOf(static_cast<uint8_t>(y[i])).secondary;
+    if (d != 0) return Sign(d);
+  }
+  if (!ignoreCase) {
+    for (size_t i = 0; i < x.size(); ++i) {
+      const int d = WeightOf(static_cast<uint8_t>(x[i])).tertiary -
+                    WeightOf(static_cast<uint8_t>(y[i])).tertiary;
       if (d != 0) return Sign(d);
-      ++i, ++j;
     }
-  };
-  if (int r = primaryLevel(a, b, true); r != 0) return r;
-  if (int r = primaryLevel(a, b, false); r != 0) return r;
-  // Same letters in the same places: accents, then case.
-  for (size_t i = 0; i < a.size(); ++i) {
-    const int d = WeightOf(static_cast<uint8_t>(a[i])).secondary -
-                  WeightOf(static_cast<uint8_t>(b[i])).secondary;
-    if (d != 0) return Sign(d);
   }
-  if (ignoreCase) return 0;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const int d = WeightOf(static_cast<uint8_t>(a[i])).tertiary -
-                  WeightOf(static_cast<uint8_t>(b[i])).tertiary;
-    if (d != 0) return Sign(d);
+  // Last, the hyphens and apostrophes: at the first difference, the string
+  // that has one there comes after the string that has not.
+  size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    const bool ia = IsIgnorable(static_cast<uint8_t>(a[i])),
+               ib = IsIgnorable(static_cast<uint8_t>(b[j]));
+    if (ia != ib) return ia ? 1 : -1;
+    if (ia && a[i] != b[j]) return static_cast<uint8_t>(a[i]) < static_cast<uint8_t>(b[j]) ? -1 : 1;
+    ++i, ++j;
   }
+  if (i < a.size()) return 1;
+  if (j < b.size()) return -1;
   return 0;
 }
 

@@ -28,9 +28,10 @@ std::string LowerCase(const std::string& ansi);
 
 // A locale-aware comparison of 1251 strings in the manner of CompareStringA
 // for the Russian locale: letters alphabetically (Latin before Cyrillic, "Ё"
-// beside "Е"), digits before letters, punctuation before digits, hyphens and
-// apostrophes counting only when all else is equal, then accents, then case
-// (lower before upper) unless ignoreCase. Returns -1, 0 or 1.
+// beside "Е"), digits before letters, punctuation before digits; then accents;
+// then case (lower before upper) unless ignoreCase; hyphens and apostrophes
+// count only when all else is equal. Checked against the system's
+// CompareStringA by the Win32 tests. Returns -1, 0 or 1.
 int Compare(const std::string& a, const std::string& b, bool ignoreCase);
 
 }  // namespace platform::codepage

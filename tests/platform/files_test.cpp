@@ -2,6 +2,9 @@
 // under Wine (win32).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "platform/platform.h"
 #include "support/cp1251.h"
 #include "tests/common/test_paths.h"
@@ -43,6 +46,196 @@ TEST(Files, CyrillicNamesRoundTripThroughEnumerate) {
   ASSERT_EQ(found.size(), 1u);
   EXPECT_EQ(found[0].name, name);
   EXPECT_TRUE(files().FileExists(dir / support::Cp1251("учебник ёлки.TXT")));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Files, MoveFileFailsWhenTargetExistsAndKeepsBoth) {
+  TempFolder dir;
+  ASSERT_TRUE(WriteFileBytes(dir / "from.txt", "new"));
+  ASSERT_TRUE(WriteFileBytes(dir / "to.txt", "old"));
+  EXPECT_FALSE(files().MoveFile(dir / "from.txt", dir / "to.txt"));
+  std::string bytes;
+  ASSERT_TRUE(ReadFileBytes(dir / "to.txt", bytes));
+  EXPECT_EQ(bytes, "old");
+  EXPECT_TRUE(files().FileExists(dir / "from.txt"));
+
+  EXPECT_TRUE(files().MoveFile(dir / "from.txt", dir / "moved.txt"));
+  EXPECT_FALSE(files().FileExists(dir / "from.txt"));
+  ASSERT_TRUE(ReadFileBytes(dir / "moved.txt", bytes));
+  EXPECT_EQ(bytes, "new");
+  EXPECT_FALSE(files().MoveFile(dir / "missing.txt", dir / "other.txt"));
+}
+
+TEST(Files, CopyFileHonoursFailIfExists) {
+  TempFolder dir;
+  ASSERT_TRUE(WriteFileBytes(dir / "a", "first"));
+  ASSERT_TRUE(WriteFileBytes(dir / "b", "second"));
+  EXPECT_FALSE(files().CopyFile(dir / "a", dir / "b", true));
+  std::string bytes;
+  ASSERT_TRUE(ReadFileBytes(dir / "b", bytes));
+  EXPECT_EQ(bytes, "second");
+  EXPECT_TRUE(files().CopyFile(dir / "a", dir / "b", false));
+  ASSERT_TRUE(ReadFileBytes(dir / "b", bytes));
+  EXPECT_EQ(bytes, "first");
+}
+
+TEST(Files, FoldersNeedParentsUnlessForcedAndRemoveOnlyWhenEmpty) {
+  TempFolder dir;
+  EXPECT_FALSE(files().CreateDir(dir / "x\\y"));
+  files().ForceDirectories(dir / "x\\y\\z");
+  EXPECT_TRUE(files().DirectoryExists(dir / "x\\y\\z"));
+  EXPECT_FALSE(files().FileExists(dir / "x\\y\\z"));
+  EXPECT_EQ(files().GetAttributes(dir / "x") & platform::kAttrDirectory, platform::kAttrDirectory);
+  EXPECT_FALSE(files().RemoveDir(dir / "x\\y"));
+  EXPECT_TRUE(files().RemoveDir(dir / "x\\y\\z"));
+  EXPECT_TRUE(files().RemoveDir(dir / "x\\y"));
+  EXPECT_EQ(files().GetAttributes(dir / "x\\y"), platform::kInvalidAttributes);
+}
+
+TEST(Files, ReadOnlyFileCannotBeRewrittenOrDeleted) {
+  TempFolder dir;
+  const std::string path = dir / "locked.ini";
+  ASSERT_TRUE(WriteFileBytes(path, "keep"));
+  ASSERT_TRUE(files().SetAttributes(path, platform::kAttrReadOnly | platform::kAttrHidden));
+  const uint32_t attributes = files().GetAttributes(path);
+  EXPECT_EQ(
+      attributes & (platform::kAttrReadOnly | platform::kAttrHidden | platform::kAttrDirectory),
+      platform::kAttrReadOnly | platform::kAttrHidden);
+  EXPECT_FALSE(files().DeleteFile(path));
+#ifndef _WIN32
+  // (Wine run by root lets CREATE_ALWAYS through on a read-only file.)
+  EXPECT_FALSE(files().Open(path, platform::OpenMode::Create, nullptr));
+#endif
+  std::string bytes;
+  ASSERT_TRUE(ReadFileBytes(path, bytes));
+  EXPECT_EQ(bytes, "keep");
+
+  ASSERT_TRUE(files().SetAttributes(path, platform::kAttrNormal));
+  EXPECT_EQ(files().GetAttributes(path) & (platform::kAttrReadOnly | platform::kAttrHidden), 0u);
+  EXPECT_TRUE(files().DeleteFile(path));
+  EXPECT_FALSE(files().FileExists(path));
+}
+
+TEST(Files, AttributeBitsRoundTrip) {
+  TempFolder dir;
+  const std::string path = dir / "f";
+  ASSERT_TRUE(WriteFileBytes(path, ""));
+  for (uint32_t bits : {platform::kAttrHidden, platform::kAttrSystem,
+                        platform::kAttrHidden | platform::kAttrSystem}) {
+    bits |= platform::kAttrArchive;  // (Wine reports it on every file)
+    ASSERT_TRUE(files().SetAttributes(path, bits));
+    EXPECT_EQ(files().GetAttributes(path), bits) << bits;
+  }
+}
+
+// MS-DOS stamps in local time, in winter and in summer (daylight saving).
+TEST(Files, DosTimesRoundTripByNameAndByHandle) {
+  TempFolder dir;
+  const std::string path = dir / "t.dat";
+  ASSERT_TRUE(WriteFileBytes(path, "x"));
+  auto dos = [](int y, int mo, int d, int h, int mi, int s) {
+    return (static_cast<uint32_t>(y - 1980) << 25) | (static_cast<uint32_t>(mo) << 21) |
+           (static_cast<uint32_t>(d) << 16) | (static_cast<uint32_t>(h) << 11) |
+           (static_cast<uint32_t>(mi) << 5) | static_cast<uint32_t>(s / 2);
+  };
+  for (uint32_t stamp :
+       {dos(2003, 1, 15, 8, 30, 58), dos(2019, 7, 1, 23, 59, 0), dos(1999, 12, 31, 0, 0, 2)}) {
+    ASSERT_TRUE(files().SetDosTime(path, stamp));
+    uint32_t back = 0;
+    ASSERT_TRUE(files().GetDosTime(path, back));
+    EXPECT_EQ(back, stamp);
+    auto found = files().Enumerate(dir.Path(), "t.dat");
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].dosDateTime, stamp);
+  }
+  const uint32_t stamp = dos(2010, 3, 4, 12, 0, 10);
+  {
+    auto f = files().Open(path, platform::OpenMode::WriteShared, nullptr);
+    ASSERT_TRUE(f);
+    ASSERT_TRUE(f->SetDosTime(stamp));
+  }
+  auto f = files().Open(path, platform::OpenMode::ReadShareRead, nullptr);
+  ASSERT_TRUE(f);
+  uint32_t back = 0;
+  ASSERT_TRUE(f->GetDosTime(back));
+  EXPECT_EQ(back, stamp);
+}
+
+struct MaskCase {
+  const char* mask;
+  std::vector<std::string> names;  // sorted
+};
+
+TEST(Files, EnumerateMatchesMasksLikeFindFirstFile) {
+  TempFolder dir;
+  for (const char* name : {"a.txt", "B.TXT", "c.dat", "readme", "ab.txt.bak"})
+    ASSERT_TRUE(WriteFileBytes(dir / name, "1"));
+  files().CreateDir(dir / "sub");
+  const MaskCase cases[] = {
+      {"*", {"B.TXT", "a.txt", "ab.txt.bak", "c.dat", "readme", "sub"}},
+      {"*.*", {"B.TXT", "a.txt", "ab.txt.bak", "c.dat", "readme", "sub"}},
+      {"*.txt", {"B.TXT", "a.txt"}},
+      {"?.dat", {"c.dat"}},
+      {"A*", {"a.txt", "ab.txt.bak"}},
+      {"readme", {"readme"}},
+      {"nothing*", {}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> names;
+    for (const auto& e : files().Enumerate(dir.Path(), c.mask)) names.push_back(e.name);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, c.names) << c.mask;
+  }
+  for (const auto& e : files().Enumerate(dir.Path(), "*")) {
+    EXPECT_EQ((e.attributes & platform::kAttrDirectory) != 0, e.name == "sub") << e.name;
+    if (e.name != "sub") {
+      EXPECT_EQ(e.size, 1);
+    }
+  }
+  EXPECT_TRUE(files().Enumerate(dir / "missing", "*").empty());
+}
+
+TEST(Files, SharingModesOfOpenHandles) {
+  TempFolder dir;
+  const std::string path = dir / "volume.dat";
+  ASSERT_TRUE(WriteFileBytes(path, "data"));
+  {
+    auto exclusive = files().Open(path, platform::OpenMode::ReadExclusive, nullptr);
+    ASSERT_TRUE(exclusive);
+    std::string error;
+    EXPECT_FALSE(files().Open(path, platform::OpenMode::ReadShareRead, &error));
+    EXPECT_FALSE(error.empty());
+  }
+  {
+    auto reader = files().Open(path, platform::OpenMode::ReadShareRead, nullptr);
+    ASSERT_TRUE(reader);
+    auto second = files().Open(path, platform::OpenMode::ReadShareRead, nullptr);
+    EXPECT_TRUE(second);
+    EXPECT_FALSE(files().Open(path, platform::OpenMode::Create, nullptr));
+    // A file in use cannot be deleted or moved away.
+    EXPECT_FALSE(files().DeleteFile(path));
+    EXPECT_FALSE(files().MoveFile(path, dir / "elsewhere.dat"));
+  }
+  EXPECT_TRUE(files().DeleteFile(path));
+}
+
+TEST(Files, CreateEmptiesAnExistingFile) {
+  TempFolder dir;
+  ASSERT_TRUE(WriteFileBytes(dir / "f", "long old contents"));
+  ASSERT_TRUE(WriteFileBytes(dir / "f", "new"));
+  std::string bytes;
+  ASSERT_TRUE(ReadFileBytes(dir / "f", bytes));
+  EXPECT_EQ(bytes, "new");
+}
+
+TEST(Files, TempDirExistsWithoutTrailingBackslash) {
+  const std::string temp = files().TempDir();
+  ASSERT_FALSE(temp.empty());
+  EXPECT_NE(temp.back(), '\\');
+  EXPECT_TRUE(files().DirectoryExists(temp));
 }
 
 }  // namespace

@@ -1,0 +1,166 @@
+// Behaviour of the posix platform that has no Windows counterpart to compare
+// with: where Windows paths land on Linux, case-insensitive lookup, local
+// time, and the fault switches.
+#ifndef _WIN32
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+
+#include "platform/platform.h"
+#include "platform/posix/posix.h"
+#include "support/cp1251.h"
+#include "tests/common/test_paths.h"
+
+namespace {
+
+using platform::files;
+using platform::posix::LinuxPath;
+using testing_support::ReadFileBytes;
+using testing_support::TempFolder;
+using testing_support::WriteFileBytes;
+
+bool LinuxExists(const std::string& p) {
+  struct stat st;
+  return ::stat(p.c_str(), &st) == 0;
+}
+
+// Points the drives at a fresh folder for one test and back afterwards.
+class DriveRootTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previous_ = platform::posix::DriveRoot();
+    char pattern[] = "/tmp/setup-drives-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    root_ = pattern;
+    platform::posix::SetDriveRoot(root_);
+  }
+  void TearDown() override {
+    platform::posix::SetDriveRoot(previous_);
+    std::system(("rm -rf '" + root_ + "'").c_str());
+  }
+  std::string root_, previous_;
+};
+
+TEST_F(DriveRootTest, DriveLettersAreFoldersOfTheRoot) {
+  files().ForceDirectories("D:\\Volmar\\BIN");
+  ASSERT_TRUE(WriteFileBytes("d:\\Volmar\\BIN\\vm.exe", "MZ"));
+  EXPECT_TRUE(LinuxExists(root_ + "/d/Volmar/BIN/vm.exe"));
+  EXPECT_EQ(LinuxPath("D:\\Volmar\\BIN\\vm.exe"), root_ + "/d/Volmar/BIN/vm.exe");
+  // Forward slashes work too, and a missing tail is kept as given.
+  EXPECT_EQ(LinuxPath("D:/volmar/bin/New.txt"), root_ + "/d/Volmar/BIN/New.txt");
+}
+
+TEST_F(DriveRootTest, EveryComponentIsMatchedWithoutRegardToCase) {
+  files().ForceDirectories("C:\\Program Files\\Volmar");
+  ASSERT_TRUE(WriteFileBytes("C:\\Program Files\\Volmar\\Setup.INI", "x"));
+  EXPECT_TRUE(files().FileExists("c:\\PROGRAM FILES\\volmar\\setup.ini"));
+  // A new file in an existing folder of another case goes into that folder.
+  ASSERT_TRUE(WriteFileBytes("C:\\PROGRAM FILES\\VOLMAR\\new.txt", "y"));
+  EXPECT_TRUE(LinuxExists(root_ + "/c/Program Files/Volmar/new.txt"));
+  // Cyrillic letters fold too.
+  const std::string dir = support::Cp1251("C:\\Учебники");
+  files().ForceDirectories(dir);
+  ASSERT_TRUE(WriteFileBytes(dir + support::Cp1251("\\Ёлка.txt"), "z"));
+  EXPECT_TRUE(files().FileExists(support::Cp1251("C:\\УЧЕБНИКИ\\ёлка.TXT")));
+}
+
+TEST_F(DriveRootTest, NamesAreStoredAsUtf8) {
+  ASSERT_TRUE(WriteFileBytes(support::Cp1251("C:\\Привет.txt"), "x"));
+  EXPECT_TRUE(LinuxExists(root_ + "/c/Привет.txt"));
+  // A file made by another program is seen with its 1251 name.
+  std::ofstream(root_ + "/c/Журнал.log") << "y";
+  bool found = false;
+  for (const auto& e : files().Enumerate("C:", "*.log"))
+    found |= e.name == support::Cp1251("Журнал.log");
+  EXPECT_TRUE(found);
+}
+
+TEST_F(DriveRootTest, ManyFilesInOneFolderStayFast) {
+  files().ForceDirectories("C:\\Many");
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 3000; ++i) {
+    ASSERT_TRUE(WriteFileBytes("C:\\MANY\\File" + std::to_string(i) + ".dat", "x"));
+  }
+  for (int i = 0; i < 3000; i += 7) {
+    ASSERT_TRUE(files().FileExists("c:\\many\\FILE" + std::to_string(i) + ".DAT")) << i;
+  }
+  const auto seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(seconds, 20.0);
+  EXPECT_EQ(files().Enumerate("C:\\Many", "*").size(), 3000u);
+}
+
+TEST(PosixPaths, AbsoluteLinuxPathsAreUsedAsIs) {
+  char pattern[] = "/tmp/setup-abs-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
+  ASSERT_TRUE(WriteFileBytes(dir + "/plain.txt", "abc"));
+  std::string bytes;
+  ASSERT_TRUE(ReadFileBytes(dir + "\\PLAIN.TXT", bytes));
+  EXPECT_EQ(bytes, "abc");
+  EXPECT_TRUE(files().DeleteFile(dir + "/plain.txt"));
+  EXPECT_TRUE(files().RemoveDir(dir));
+}
+
+// Stamps are local time: in a zone with daylight saving a summer stamp and a
+// winter stamp are an hour apart from UTC by different amounts.
+TEST(PosixPaths, DosTimesAreLocalTime) {
+  const char* oldTz = std::getenv("TZ");
+  const std::string saved = oldTz ? oldTz : "";
+  ::setenv("TZ", "Europe/Berlin", 1);
+  ::tzset();
+  TempFolder dir;
+  const std::string path = dir / "t";
+  ASSERT_TRUE(WriteFileBytes(path, "x"));
+  struct Case {
+    uint32_t dos;
+    time_t utc;
+  };
+  // 2021-07-01 12:00:00 local (UTC+2) and 2021-01-15 12:00:00 local (UTC+1).
+  const Case cases[] = {{(41u << 25) | (7u << 21) | (1u << 16) | (12u << 11), 1625133600},
+                        {(41u << 25) | (1u << 21) | (15u << 16) | (12u << 11), 1610708400}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(files().SetDosTime(path, c.dos));
+    struct stat st;
+    ASSERT_EQ(::stat(LinuxPath(path).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime, c.utc);
+    uint32_t back = 0;
+    ASSERT_TRUE(files().GetDosTime(path, back));
+    EXPECT_EQ(back, c.dos);
+  }
+  if (oldTz) {
+    ::setenv("TZ", saved.c_str(), 1);
+  } else {
+    ::unsetenv("TZ");
+  }
+  ::tzset();
+}
+
+TEST(PosixFaults, SwitchesMakeSingleOperationsFail) {
+  TempFolder dir;
+  auto& faults = platform::posix::faults();
+  ASSERT_TRUE(WriteFileBytes(dir / "a", "1"));
+
+  faults.fullDisk = true;
+  EXPECT_FALSE(WriteFileBytes(dir / "b", "full"));
+  faults.fullDisk = false;
+
+  faults.moveFails = {dir / "A"};
+  EXPECT_FALSE(files().MoveFile(dir / "a", dir / "c"));
+  faults.moveFails.clear();
+  EXPECT_TRUE(files().MoveFile(dir / "a", dir / "c"));
+
+  faults.deleteFails = {dir / "c"};
+  EXPECT_FALSE(files().DeleteFile(dir / "c"));
+  faults.deleteFails.clear();
+  EXPECT_TRUE(files().DeleteFile(dir / "c"));
+}
+
+}  // namespace
+#endif
