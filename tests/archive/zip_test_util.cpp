@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "archive/crc32.h"
+#include "archive/zip_crypto.h"
 
 namespace archive_test {
 
@@ -43,11 +44,25 @@ std::string BuildZip(const std::vector<Member>& members, const std::string& comm
       crc = ~archive::Crc32Update(0xFFFFFFFF, reinterpret_cast<const uint8_t*>(m.data.data()),
                                   m.data.size());
     uint32_t offset = uint32_t(out.size());
-    std::string fixed = Le16(m.flags) + Le16(m.method) + Le32(m.dosDateTime) + Le32(crc) +
-                        Le32(uint32_t(m.data.size())) + Le32(uint32_t(m.data.size())) +
-                        Le16(uint16_t(m.name.size()));
-    out += "PK\x03\x04" + Le16(20) + fixed + Le16(uint16_t(m.extra.size())) + m.name + m.extra +
-           m.data;
+    std::string data = m.data;
+    uint16_t flags = m.flags;
+    if (!m.password.empty()) {
+      flags |= 1;
+      std::string plain = "0123456789AB" + data;
+      plain[11] = char((flags & 8) ? (m.dosDateTime >> 8) & 0xFF : crc >> 24);
+      archive::ZipCrypto keys;
+      keys.InitKeys(m.password);
+      data.clear();
+      for (char c : plain) {
+        data += char(uint8_t(c) ^ keys.DecryptByte());
+        keys.UpdateKeys(uint8_t(c));
+      }
+    }
+    uint32_t usize = m.declaredSize >= 0 ? uint32_t(m.declaredSize) : uint32_t(m.data.size());
+    std::string fixed = Le16(flags) + Le16(m.method) + Le32(m.dosDateTime) + Le32(crc) +
+                        Le32(uint32_t(data.size())) + Le32(usize) + Le16(uint16_t(m.name.size()));
+    out +=
+        "PK\x03\x04" + Le16(20) + fixed + Le16(uint16_t(m.extra.size())) + m.name + m.extra + data;
     central += "PK\x01\x02" + Le16(20) + Le16(20) + fixed + Le16(uint16_t(m.extra.size())) +
                Le16(uint16_t(m.comment.size())) + Le16(0) + Le16(0) + Le32(m.externalAttributes) +
                Le32(offset) + m.name + m.extra + m.comment;
@@ -66,6 +81,7 @@ ScriptedUi::~ScriptedUi() { platform::Current().ui = saved_; }
 
 platform::Button ScriptedUi::MessageBox(const platform::MessageBoxRequest& request) {
   boxes.push_back(request);
+  if (onMessageBox) onMessageBox(request);
   if (answers.empty()) {
     ADD_FAILURE() << "unexpected message box: " << request.text;
     return platform::kButtonCancel;

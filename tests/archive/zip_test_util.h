@@ -43,6 +43,8 @@ struct Member {
   uint32_t externalAttributes = 0x20;
   std::string comment;
   std::string extra;
+  std::string password;       // not empty: traditional encryption
+  int32_t declaredSize = -1;  // uncompressed size to store; -1: data size
 };
 
 // A complete single-volume archive: local headers with data, central
@@ -70,6 +72,7 @@ class ScriptedUi : public platform::Ui {
   std::deque<std::string> dialogAnswers;  // empty string: cancel
   int processed = 0;
   std::function<void()> onProcessMessages;
+  std::function<void(const platform::MessageBoxRequest&)> onMessageBox;
 
  private:
   platform::Ui* saved_;

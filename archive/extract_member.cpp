@@ -1,0 +1,290 @@
+// Extraction of one member to one file: positioning, output path, password
+// check, overwrite decision, decoding between the input refill and the output
+// flush, attributes and date, and the CRC verdict with its events.
+#include <cmath>
+
+#include "archive/crc32.h"
+#include "archive/decoders.h"
+#include "archive/unzipper.h"
+#include "archive/zip_constants.h"
+
+namespace archive {
+
+using platform::SeekOrigin;
+
+namespace {
+
+int RoundedPercent(int64_t done, int64_t total) {
+  if (total <= 0) return 0;
+  double p = std::nearbyint(double(done) * 100.0 / double(total));
+  return p > 100 ? 100 : int(p);
+}
+
+}  // namespace
+
+// The decoder's two ends for one member: reads compressed bytes from the
+// component's current volume and writes to the member's output file.
+class TMemberExtractor : public TDecoderIO {
+ public:
+  TMemberExtractor(TUnZipper& owner, ZipStream& output) : z_(owner), out_(output) {
+    window = z_.window_.data();
+    outBuf = z_.outBuffer_.data();
+    flags = uint16_t(z_.current_.Flags);
+    uncompressedSize = z_.current_.UncompressedSize;
+    compressedSize = z_.current_.CompressedSize;
+    compressedLeft = z_.current_.CompressedSize;
+  }
+
+  int RefillSlow(uint8_t& b) override {
+    if (compressedLeft <= 0) {
+      --compressedLeft;
+      return 0;
+    }
+    --compressedLeft;
+    if (inCount == 0) {
+      if (z_.DoProcessMessages) {
+        platform::ui().ProcessMessages();
+        if (z_.Cancel) {
+          z_.Cancel = false;
+          throw EUserCanceled("User Aborted Operation");
+        }
+      }
+      int32_t n = std::min<int32_t>(z_.current_.CompressedSize, int32_t(kInputChunk));
+      if (n < 0) n = 0;
+      z_.current_.CompressedSize -= n;
+      uint8_t* in = z_.inBuffer_.data();
+      int32_t got = z_.stream_->Read(in, n);
+      if (got < n && !MultiVolume()) throw EFatalUnzipError("Premature end of file reached");
+      got += ReadFromNextVolumes(in + got, n - got);
+      inCount = uint32_t(got);
+      if (z_.current_.IsEncrypted()) z_.crypto_.DecryptBuffer(in, size_t(n));
+      if (inCount == 0) return 0;
+      inPos = in;
+    }
+    b = *inPos++;
+    --inCount;
+    return 8;
+  }
+
+  void FlushOutput() override {
+    if (outCount == 0) return;
+    if (out_.Position() + int64_t(outCount) > int64_t(uncompressedSize))
+      throw EBiggerThanUncompressed("File is larger than uncompressed size!");
+    out_.Write(outBuf, int32_t(outCount));
+    z_.runningCrc_ = Crc32Update(z_.runningCrc_, outBuf, outCount);
+    bytesWritten += int32_t(outCount);
+    if (z_.OnFilePercentDone)
+      z_.OnFilePercentDone(&z_, RoundedPercent(bytesWritten, uncompressedSize));
+    if (z_.OnTotalPercentDone) {
+      z_.runOutputTotal_ += outCount;
+      z_.OnTotalPercentDone(&z_, RoundedPercent(z_.runOutputTotal_, z_.totalBytes_));
+    }
+    outCount = 0;
+  }
+
+  // Method 0: chunks straight from the archive into the output buffer. In a
+  // split archive a member may continue on the next volume, which is then
+  // opened as for the other methods; in a single file a short read leaves
+  // stale bytes that the CRC check rejects.
+  void StoredCopy() {
+    while (z_.current_.CompressedSize > 0) {
+      int32_t n = std::min<int32_t>(z_.current_.CompressedSize, int32_t(kOutputChunk));
+      int32_t got = z_.stream_->Read(outBuf, n);
+      if (got < n && MultiVolume()) ReadFromNextVolumes(outBuf + got, n - got);
+      if (z_.current_.IsEncrypted()) z_.crypto_.DecryptBuffer(outBuf, size_t(n));
+      z_.current_.CompressedSize -= n;
+      outCount = uint32_t(n);
+      FlushOutput();
+    }
+  }
+
+  int32_t bytesWritten = 0;
+
+ private:
+  bool MultiVolume() const { return z_.endRecord_.ThisDisk != 0 && z_.OnGetNextDisk; }
+
+  // Reads count bytes from the volumes after the current one; returns count
+  // (OpenVolume raises when the user gives up).
+  int32_t ReadFromNextVolumes(uint8_t* to, int32_t count) {
+    int32_t got = 0;
+    while (got < count) {
+      ZipStream* next = z_.OpenVolume(z_.currentVolume_ + 2);
+      got += next->Read(to + got, count - got);
+    }
+    return got;
+  }
+
+  TUnZipper& z_;
+  ZipStream& out_;
+};
+
+void TUnZipper::ExtractMember(int fileIndex) {
+  retry_ = false;
+  current_.Assign(*ViewItem(fileIndex));
+  const std::string storedName = current_.Directory + current_.FileName;
+
+  // 1. Position the archive on the member's data.
+  if (!current_.FileName.empty()) {
+    if (endRecord_.ThisDisk != 0 && current_.DiskStart != currentVolume_)
+      OpenVolume(current_.DiskStart + 1);
+    stream_->Seek(current_.LocalHeaderOffset, SeekOrigin::Begin);
+    std::fill(std::begin(localHeader_), std::end(localHeader_), 0);
+    stream_->Read(localHeader_, zip::kLocalHeaderSize);
+    stream_->Seek(int64_t(zip::Get16(localHeader_ + zip::kLocNameLength)) +
+                      zip::Get16(localHeader_ + zip::kLocExtraLength),
+                  SeekOrigin::Current);
+  }
+
+  // 2. Destination folder.
+  std::string folder;
+  if (RecreateDirs && !current_.Directory.empty()) {
+    std::string dir = current_.Directory;
+    if (!rootDir_.empty() && dir.size() >= rootDir_.size() &&
+        platform::text().Compare(dir.substr(0, rootDir_.size()), rootDir_, true) == 0)
+      dir.erase(0, rootDir_.size());
+    bool rooted = !dir.empty() && (dir[0] == '\\' || (dir.size() > 1 && dir[1] == ':'));
+    if (!rooted)
+      folder = destDir_ + "\\" + dir;
+    else if (destDir_.empty())
+      folder = dir;
+    else if (dir[0] == '\\')
+      folder = destDir_ + dir;
+    else
+      folder = destDir_ + dir.substr(2);
+    if (!platform::files().DirectoryExists(folder)) platform::files().ForceDirectories(folder);
+  } else {
+    folder = destDir_ + "\\";
+  }
+
+  // 3. Directory entries end here and count as extracted.
+  if (current_.FileName.empty()) {
+    if (RecreateDirs && OnStartUnZip) {
+      bool skip = false;
+      OnStartUnZip(this, fileIndex, folder, skip);
+    }
+    return;
+  }
+  std::string outPath = folder + current_.FileName;
+
+  // 4. Password check against the encryption header.
+  if (current_.IsEncrypted()) {
+    uint8_t check = current_.HasDataDescriptor() ? uint8_t(current_.DateTime >> 8)
+                                                 : uint8_t(current_.CRC32 >> 24);
+    for (;;) {
+      uint8_t got = crypto_.ReadHeader(Password, *stream_);
+      current_.CompressedSize -= zip::kEncryptionHeaderSize;
+      if (got == check) break;
+      std::string newPassword = Password;
+      if (OnBadPassword) OnBadPassword(this, fileIndex, newPassword);
+      if (OnBadPassword && newPassword != Password) {
+        Password = newPassword;
+        stream_->Seek(-zip::kEncryptionHeaderSize, SeekOrigin::Current);
+        current_.CompressedSize += zip::kEncryptionHeaderSize;
+        continue;
+      }
+      if (OnSkippingFile) OnSkippingFile(this, srBadPassword, storedName, fileIndex);
+      --successCounter_;
+      return;
+    }
+  }
+
+  // 5. Overwrite decision.
+  if (OverwriteMode != Always && platform::files().FileExists(outPath)) {
+    bool overwrite = false;
+    if (OverwriteMode == Prompt) {
+      if (OnPromptForOverwrite) {
+        OnPromptForOverwrite(this, overwrite, fileIndex, outPath);
+      } else {
+        platform::MessageBoxRequest box;
+        box.kind = platform::MessageKind::Custom;
+        box.caption = "File Exists Alert";
+        box.text = "Replace existing file " + current_.FileName + "?";
+        box.buttons = platform::kButtonYes | platform::kButtonNo;
+        overwrite = platform::ui().MessageBox(box) == platform::kButtonYes;
+      }
+    }
+    if (!overwrite) {
+      if (OnSkippingFile) OnSkippingFile(this, srNoOverwrite, storedName, fileIndex);
+      --successCounter_;
+      return;
+    }
+  }
+
+  // 6. Output file and decoding.
+  auto output = OpenFileStream(outPath, platform::OpenMode::Create);
+  runningCrc_ = 0xFFFFFFFF;
+  TMemberExtractor io(*this, *output);
+  bool skip = false;
+  if (OnStartUnZip) OnStartUnZip(this, fileIndex, outPath, skip);
+  if (skip) return;
+
+  bool finished = false;
+  try {
+    switch (current_.Method) {
+      case zip::kMethodStored:
+        io.StoredCopy();
+        break;
+      case zip::kMethodShrunk:
+        Unshrink(io);
+        break;
+      case zip::kMethodReduced1:
+      case zip::kMethodReduced1 + 1:
+      case zip::kMethodReduced1 + 2:
+      case zip::kMethodReduced4:
+        Unreduce(io, current_.Method - 1);
+        break;
+      case zip::kMethodImploded:
+        Explode(io);
+        break;
+      case zip::kMethodDeflated:
+        Inflate(io);
+        break;
+      default: {
+        platform::MessageBoxRequest box;
+        box.kind = platform::MessageKind::Custom;
+        box.caption = "Zip Error";
+        box.text = "Unknown Compression Method";
+        box.buttons = platform::kButtonOk;
+        platform::ui().MessageBox(box);
+      }
+    }
+    finished = true;
+  } catch (const EBiggerThanUncompressed&) {
+    finished = true;
+  }
+  // 7. Close, then attributes and date (failures ignored).
+  output.reset();
+  // The date goes first: once the attributes make the file read-only it can
+  // no longer be opened for writing, and it would keep the extraction time.
+  if (finished) {
+    std::string ignored;
+    if (auto file = platform::files().Open(outPath, platform::OpenMode::WriteShared, &ignored))
+      file->SetDosTime(current_.DateTime);
+    if (RetainAttributes)
+      platform::files().SetAttributes(outPath, uint32_t(current_.ExternalAttributes));
+  }
+
+  // 8. CRC verdict.
+  uint32_t crc = ~runningCrc_;
+  if (crc == current_.CRC32) {
+    if (OnEndUnZip) OnEndUnZip(this, fileIndex, outPath);
+    return;
+  }
+  if (current_.IsEncrypted()) {
+    if (OnBadPassword) {
+      std::string newPassword = Password;
+      OnBadPassword(this, fileIndex, newPassword);
+      if (newPassword != Password) {
+        Password = newPassword;
+        retry_ = true;
+      }
+    }
+    if (!retry_ && OnSkippingFile) OnSkippingFile(this, srBadPassword, storedName, fileIndex);
+  } else if (OnBadCRC) {
+    OnBadCRC(this, int(crc), int(current_.CRC32), fileIndex);
+  }
+  platform::files().DeleteFile(outPath);
+  if (!retry_) --successCounter_;
+}
+
+}  // namespace archive

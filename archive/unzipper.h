@@ -1,0 +1,164 @@
+// TUnZipper: a non-visual component that extracts members of a ZIP archive
+// into a folder. It reads the archive's directory lazily (re-reading it when
+// the archive file's time stamp changes), falls back to a scan of the local
+// headers when the central directory is missing or misplaced, follows
+// archives split into numbered files or spanned over removable disks, and
+// reports through optional events. Everything runs on the caller's thread.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/zip_crypto.h"
+#include "archive/zip_exceptions.h"
+#include "archive/zip_records.h"
+#include "archive/zip_stream.h"
+
+namespace archive {
+
+enum TUZOverwriteMode : uint8_t { Prompt = 0, Always = 1, Never = 2 };
+enum TIncompleteZipMode : uint8_t { izAssumeMulti = 0, izAssumeBad = 1 };
+enum TSkipReason : uint8_t { srBadPassword = 0, srNoOverwrite = 1, srFileOpenError = 2 };
+enum TSpanMode : uint8_t { smNone = 0, smDisks = 1, smFiles = 2 };
+
+class TUnZipper;
+class TMemberExtractor;
+
+using TStartUnzipInfo =
+    std::function<void(TUnZipper* Sender, int NumFiles, int64_t TotalBytes, bool& StopNow)>;
+using TFilePercentDone = std::function<void(TUnZipper* Sender, int Percent)>;
+using TTotalPercentDone = std::function<void(TUnZipper* Sender, int Percent)>;
+using TStartUnZipEvent =
+    std::function<void(TUnZipper* Sender, int FileIndex, const std::string& FName, bool& Skip)>;
+using TEndUnZipEvent =
+    std::function<void(TUnZipper* Sender, int FileIndex, const std::string& FName)>;
+using TPromptForOverwrite =
+    std::function<void(TUnZipper* Sender, bool& OverWriteIt, int FileIndex, std::string& FName)>;
+using TSkippingFile = std::function<void(TUnZipper* Sender, TSkipReason Reason,
+                                         const std::string& FName, int FileIndex)>;
+using TBadPassword =
+    std::function<void(TUnZipper* Sender, int FileIndex, std::string& NewPassword)>;
+using TBadCRC = std::function<void(TUnZipper* Sender, int CalcCRC, int StoredCRC, int FileIndex)>;
+using TIncompleteZip = std::function<void(TUnZipper* Sender, TIncompleteZipMode& IncompleteMode)>;
+using TGetNextDisk = std::function<void(TUnZipper* Sender, int NextDisk, std::string& FName)>;
+
+class TUnZipper {
+ public:
+  TUnZipper();
+  virtual ~TUnZipper();
+  TUnZipper(const TUnZipper&) = delete;
+  TUnZipper& operator=(const TUnZipper&) = delete;
+
+  // After the properties were read from a window layout.
+  void Loaded();
+
+  // ---- published properties
+  int ThisVersion() const { return thisVersion_; }
+  void SetThisVersion(int) { thisVersion_ = 217; }
+  const std::string& ZipName() const { return zipName_; }
+  virtual void SetZipName(const std::string& value);
+  const std::string& DestDir() const { return destDir_; }
+  void SetDestDir(const std::string& value);
+  const std::string& RootDir() const { return rootDir_; }
+  void SetRootDir(const std::string& value);
+  TZipSortMode SortMode() const { return sortMode_; }
+  void SetSortMode(TZipSortMode mode) { sortMode_ = mode; }
+  bool RecreateDirs = false;
+  TUZOverwriteMode OverwriteMode = Prompt;
+  const std::vector<std::string>& FilesList() const { return filesList_; }
+  void SetFilesList(const std::vector<std::string>& list) { filesList_ = list; }
+  std::vector<std::string>& FilesListRef() { return filesList_; }
+  bool DoAll = false;
+  TIncompleteZipMode IncompleteZipMode = izAssumeMulti;
+  bool KeepZipOpen = false;
+  bool DoProcessMessages = true;
+  bool RetainAttributes = true;
+
+  TStartUnzipInfo OnStartUnZipInfo;
+  TFilePercentDone OnFilePercentDone;
+  TTotalPercentDone OnTotalPercentDone;
+  TStartUnZipEvent OnStartUnZip;
+  TEndUnZipEvent OnEndUnZip;
+  TPromptForOverwrite OnPromptForOverwrite;
+  TSkippingFile OnSkippingFile;
+  TBadPassword OnBadPassword;
+  TBadCRC OnBadCRC;
+  TIncompleteZip OnInCompleteZip;
+  TGetNextDisk OnGetNextDisk;
+
+  // ---- public properties
+  std::string Password;
+  int MemberCount() const { return members_ ? members_->Count() : 0; }
+  std::string MemberName(int index) const;
+  std::string MemberFullName(int index) const;
+  std::string MemberComment(int index);
+  void SetMemberComment(int index, const std::string& text);
+  std::string ArchiveComment();
+  void SetArchiveComment(const std::string& text);
+  virtual TSpanMode SpanMode() const { return spanMode_; }
+  virtual void SetSpanMode(TSpanMode mode) { spanMode_ = mode; }
+  virtual bool CheckVolumeLabels() const { return checkVolumeLabels_; }
+  virtual void SetCheckVolumeLabels(bool value) { checkVolumeLabels_ = value; }
+  bool Cancel = false;  // cancel request, set from outside during long work
+
+  // The member record of index (sorted view) for read-only inspection.
+  const TZipHeaderInfo& Member(int index) const;
+  const TEndCentral& EndRecord() const { return endRecord_; }
+
+  // ---- operations
+  int UnZip();
+  // Makes volume n (1-based) the current volume and returns its stream.
+  ZipStream* OpenVolume(int n);
+  void ApplySortMode(TZipSortMode mode);
+  // The handler OnGetNextDisk starts with.
+  void DefaultGetNextDisk(TUnZipper* sender, int nextDisk, std::string& fName);
+
+ private:
+  friend class TMemberExtractor;
+
+  void OpenArchive();
+  void CloseArchive(bool force = false);
+  void ReadDirectory();
+  void ScanLocalHeaders();
+  void ClearArchiveState();
+  void FreeDirectory();
+  [[noreturn]] void FailBadZip();
+  bool VolumeLabelOk(int n);
+  void CheckIndex(int index) const;
+  TZipHeaderInfo* ViewItem(int index) const;
+  std::string LoadMemberComment(TZipHeaderInfo& record);
+  TSpanMode DetectSpanMode() const;
+  void ExtractMember(int fileIndex);
+
+  int thisVersion_ = 217;
+  std::string zipName_, destDir_, rootDir_;
+  TZipSortMode sortMode_ = ByNone;
+  std::vector<std::string> filesList_;
+  TSpanMode spanMode_ = smNone;
+  bool checkVolumeLabels_ = true;
+
+  std::unique_ptr<ZipStream> stream_;    // current volume
+  std::unique_ptr<TSortedZip> members_;  // owns the records
+  std::unique_ptr<TSortedZip> view_;     // separate sorted view, or none
+  TEndCentral endRecord_;
+  TZipHeaderInfo current_;  // the member being extracted
+  int currentVolume_ = 0;
+  uint32_t timeStamp_ = 0;
+  bool scanned_ = false;
+  bool readingDirectory_ = false;
+
+  // unzip run state
+  int64_t totalBytes_ = 0;
+  int64_t runOutputTotal_ = 0;
+  int successCounter_ = 0;
+  bool retry_ = false;
+  std::vector<uint8_t> window_, inBuffer_, outBuffer_;
+  uint8_t localHeader_[30] = {};
+  ZipCrypto crypto_;
+  uint32_t runningCrc_ = 0xFFFFFFFF;
+};
+
+}  // namespace archive
