@@ -6,7 +6,9 @@
 // platform/posix (Linux files with Windows paths translated, an in-memory
 // registry, recorded shell actions and a scripted user interface for tests and
 // the native tools). All strings are 8-bit strings in the ANSI code page
-// (Windows-1251) and all paths use "\" as separator.
+// (Windows-1251) and all paths use "\" as separator (the posix platform also
+// takes "/" and absolute Linux paths, still in Windows-1251; see
+// platform/posix/posix.h).
 #pragma once
 
 #include <cstdint>
@@ -117,7 +119,15 @@ class Registry {
 
 enum class SpecialFolder { Programs, Desktop };
 
-enum class DriveType { Unknown = 0, NoRootDir = 1, Removable = 2, Fixed = 3, Remote = 4, CdRom = 5, RamDisk = 6 };
+enum class DriveType {
+  Unknown = 0,
+  NoRootDir = 1,
+  Removable = 2,
+  Fixed = 3,
+  Remote = 4,
+  CdRom = 5,
+  RamDisk = 6
+};
 
 struct ShellLink {
   std::string target;
@@ -211,13 +221,16 @@ class Ui {
   virtual Button MessageBox(const MessageBoxRequest& request) = 0;
   // Folder chooser; folder holds the start folder and receives the choice.
   virtual bool ChooseFolder(const std::string& title, std::string& folder) = 0;
-  // File-open dialog; file receives the chosen path.
+  // File-open dialog; file receives the chosen path. filter lists
+  // "description|mask" pairs separated by "|", e.g. "Text|*.txt|All|*.*".
   virtual bool OpenFileDialog(const std::string& title, const std::string& filter,
                               std::string& file) = 0;
   // Processes pending window messages (keeps windows alive during long work).
   virtual void ProcessMessages() = 0;
   virtual void SetCursor(Cursor cursor) = 0;
-  // Shows a form modally; returns its modal result.
+  // Shows a form modally; returns its modal result. The win32 platform hands
+  // the form to the presenter that the window layer installs
+  // (platform::win32::SetFormPresenter); the scripted one to the test's handler.
   virtual int ShowModal(Form& form) = 0;
 };
 

@@ -2,10 +2,13 @@
 // Windows drives live, what the simulated system reports, what it recorded,
 // and switches that make single operations fail.
 //
-// Paths: "X:\a\b" is DriveRoot()/x/a/b, an absolute Linux path ("/...") is
-// used as is and anything else is relative to the working directory. "\"
-// becomes "/", names are Windows-1251 and are stored as UTF-8 on Linux, and
-// each component is matched without regard to letter case.
+// Paths: "X:\a\b" is DriveRoot()/x/a/b, "\\server\share" is
+// DriveRoot()/unc/server/share, an absolute Linux path ("/...") is used as is
+// and anything else is relative to the working directory. "\" becomes "/".
+// Every path is Windows-1251, Linux paths included (a native tool converts
+// its UTF-8 arguments with support::Cp1251 first); names are stored as UTF-8
+// on Linux. Each component is matched without regard to letter case: the
+// exact path is tried first, then a cached listing of each folder.
 //
 // Attributes: read-only is the owner's write permission bit (and is honoured
 // even for root). Hidden, system and archive live in a table of this process
