@@ -1,5 +1,6 @@
-// Pieces shared by the Deflate, Implode and Reduce decoders: bit reader A, the
-// table lookup, the window flush and the circular back-reference copy.
+// Pieces shared by the decoders: bit reader A (Deflate, Implode), bit reader
+// B (Shrink, Reduce), the table lookup, the window flush and the circular
+// back-reference copy.
 //
 // Bit reader A holds the buffered bits least significant first. Need(n)
 // appends whole bytes from the input refill until at least n bits are held,
@@ -140,5 +141,35 @@ inline uint32_t CopyCircular(TDecoderIO& io, uint8_t* window, uint32_t pos, uint
   }
   return pos;
 }
+
+// Bit reader B (Shrink and Reduce): when fewer than n bits are held it sets
+// the end-of-input flag, then appends bytes while fewer than 25 bits are held
+// and a byte comes, clearing the flag with each byte. The count may go below
+// 0 once the data is used up; the value then holds zero bits.
+struct TBitReaderB {
+  explicit TBitReaderB(TDecoderIO& io) : io(io) {}
+
+  TDecoderIO& io;
+  uint32_t buf = 0;
+  int count = 0;
+  bool ended = false;
+
+  uint32_t Read(unsigned n) {
+    if (count < static_cast<int>(n)) {
+      ended = true;
+      uint8_t b;
+      while (count < 25 && io.ReadByte(b) != 0) {
+        if (count < 0) buf = count = 0;
+        buf |= uint32_t{b} << count;
+        count += 8;
+        ended = false;
+      }
+    }
+    uint32_t v = buf & kBitMask[n];
+    buf >>= n;
+    count -= static_cast<int>(n);
+    return v;
+  }
+};
 
 }  // namespace archive
