@@ -60,7 +60,15 @@ bool StatOf(const std::string& linuxPath, struct stat& st) {
 
 FileId IdOf(const struct stat& st) { return {st.st_dev, st.st_ino}; }
 
-bool ReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
+// Files keep read-only as the write permission; folders in the table, since a
+// read-only folder on Windows still takes new files.
+bool ReadOnly(const struct stat& st) {
+  if (S_ISDIR(st.st_mode)) {
+    auto it = table().attributes.find(IdOf(st));
+    return it != table().attributes.end() && (it->second & kAttrReadOnly);
+  }
+  return (st.st_mode & S_IWUSR) == 0;
+}
 
 std::string ErrorText(int err, const std::string& linuxPath) {
   switch (err) {
@@ -109,14 +117,15 @@ bool DeletionAllowed(const FileId& id) {
   return true;
 }
 
-uint32_t DosFromTime(time_t t) {
+// False for a time that the MS-DOS format cannot hold (before 1980, after 2107).
+bool DosFromTime(time_t t, uint32_t& dos) {
   struct tm tm;
-  if (!::localtime_r(&t, &tm)) return 0;
-  if (tm.tm_year < 80) return (0u << 25) | (1u << 21) | (1u << 16);  // 1980-01-01
-  return (static_cast<uint32_t>(tm.tm_year - 80) << 25) |
-         (static_cast<uint32_t>(tm.tm_mon + 1) << 21) | (static_cast<uint32_t>(tm.tm_mday) << 16) |
-         (static_cast<uint32_t>(tm.tm_hour) << 11) | (static_cast<uint32_t>(tm.tm_min) << 5) |
-         static_cast<uint32_t>(tm.tm_sec / 2);
+  if (!::localtime_r(&t, &tm) || tm.tm_year < 80 || tm.tm_year > 207) return false;
+  dos = (static_cast<uint32_t>(tm.tm_year - 80) << 25) |
+        (static_cast<uint32_t>(tm.tm_mon + 1) << 21) | (static_cast<uint32_t>(tm.tm_mday) << 16) |
+        (static_cast<uint32_t>(tm.tm_hour) << 11) | (static_cast<uint32_t>(tm.tm_min) << 5) |
+        static_cast<uint32_t>(tm.tm_sec / 2);
+  return true;
 }
 
 // False for a date-time that the MS-DOS format cannot hold (as DosDateTimeToFileTime).
@@ -167,7 +176,9 @@ class PosixFile : public File {
 
   int32_t Write(const void* buffer, int32_t count) override {
     if (count <= 0 || !writable_) return 0;
-    if (faults().fullDisk) return 0;
+    if (faults().fullDisk || faults().freeBytes == 0) return 0;
+    if (faults().freeBytes > 0 && count > faults().freeBytes)
+      count = static_cast<int32_t>(faults().freeBytes);
     int32_t done = 0;
     while (done < count) {
       const ssize_t n =
@@ -176,6 +187,7 @@ class PosixFile : public File {
       if (n <= 0) break;
       done += static_cast<int32_t>(n);
     }
+    if (faults().freeBytes > 0) faults().freeBytes -= done;
     return done;
   }
 
@@ -194,9 +206,7 @@ class PosixFile : public File {
 
   bool GetDosTime(uint32_t& dosDateTime) override {
     struct stat st;
-    if (::fstat(fd_, &st) != 0) return false;
-    dosDateTime = DosFromTime(st.st_mtime);
-    return true;
+    return ::fstat(fd_, &st) == 0 && DosFromTime(st.st_mtime, dosDateTime);
   }
 
   bool SetDosTime(uint32_t dosDateTime) override {
@@ -339,7 +349,11 @@ class PosixFiles : public Files {
     if (!S_ISDIR(st.st_mode) && !DeletionAllowed(IdOf(st))) return false;
     // renameat2 with RENAME_NOREPLACE is not everywhere; link-free check above
     // plus rename is enough for one process.
-    if (::rename(src.c_str(), dst.c_str()) != 0) return false;
+    if (::rename(src.c_str(), dst.c_str()) != 0) {
+      // Another file system: MoveFileA copies a file and deletes the original.
+      if (errno != EXDEV || S_ISDIR(st.st_mode) || !CopyFile(from, to, true)) return false;
+      if (::unlink(src.c_str()) != 0) return false;
+    }
     NoteEntry(src, false);
     NoteEntry(dst, true);
     return true;
@@ -409,6 +423,10 @@ class PosixFiles : public Files {
     const std::string lp = Resolve(path);
     struct stat st;
     if (!StatOf(lp, st)) return false;
+    if (S_ISDIR(st.st_mode)) {
+      table().attributes[IdOf(st)] = attributes & (kKeptBits | kAttrReadOnly);
+      return true;
+    }
     const mode_t mode = (attributes & kAttrReadOnly) ? (st.st_mode & ~(S_IWUSR | S_IWGRP | S_IWOTH))
                                                      : (st.st_mode | S_IWUSR);
     if (::chmod(lp.c_str(), mode & 07777) != 0) return false;
@@ -418,9 +436,7 @@ class PosixFiles : public Files {
 
   bool GetDosTime(const std::string& path, uint32_t& dosDateTime) override {
     struct stat st;
-    if (!StatOf(Resolve(path), st)) return false;
-    dosDateTime = DosFromTime(st.st_mtime);
-    return true;
+    return StatOf(Resolve(path), st) && DosFromTime(st.st_mtime, dosDateTime);
   }
 
   bool SetDosTime(const std::string& path, uint32_t dosDateTime) override {
@@ -454,7 +470,7 @@ class PosixFiles : public Files {
       d.name = ansi;
       d.attributes = AttributesOf(st);
       d.size = S_ISDIR(st.st_mode) ? 0 : static_cast<int64_t>(st.st_size);
-      d.dosDateTime = DosFromTime(st.st_mtime);
+      DosFromTime(st.st_mtime, d.dosDateTime);
       result.push_back(std::move(d));
     }
     ::closedir(dir);

@@ -143,11 +143,19 @@ std::string Resolve(const std::string& windowsPath) {
   }
   // Components, converted to UTF-8.
   std::vector<std::string> ansi;
+  // On a drive, "." and ".." are resolved by the text as Windows does, and
+  // ".." never climbs above the drive's root.
+  const bool lexical = !prefix.empty() && prefix != "/";
   size_t i = start;
   while (i <= p.size()) {
     size_t j = p.find('/', i);
     if (j == std::string::npos) j = p.size();
-    if (j > i) ansi.push_back(p.substr(i, j - i));
+    const std::string part = p.substr(i, j - i);
+    if (lexical && part == "..") {
+      if (!ansi.empty()) ansi.pop_back();
+    } else if (!part.empty() && !(lexical && part == ".")) {
+      ansi.push_back(part);
+    }
     i = j + 1;
   }
   auto join = [](const std::string& a, const std::string& b) {

@@ -16,6 +16,7 @@
 // file without an entry reports archive, as a freshly written Windows file does.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -37,7 +38,10 @@ std::string LinuxPath(const std::string& windowsPath);
 // ------------------------------------------------------------ faults
 
 struct Faults {
-  bool fullDisk = false;                               // every File::Write writes nothing
+  bool fullDisk = false;  // every File::Write writes nothing
+  // When not negative, the bytes that writes may still add before the disk
+  // is full; writes beyond it are short.
+  int64_t freeBytes = -1;
   std::vector<std::string> moveFails;                  // MoveFile from or to these paths fails
   std::vector<std::string> deleteFails;                // DeleteFile of these paths fails
   bool registryReadOnly = false;                       // registry writes and write access refused

@@ -131,6 +131,19 @@ TEST(Files, AttributeBitsRoundTrip) {
   }
 }
 
+TEST(Files, ReadOnlyFolderStillTakesNewFiles) {
+  TempFolder dir;
+  const std::string sub = dir / "sub";
+  ASSERT_TRUE(files().CreateDir(sub));
+  ASSERT_TRUE(files().SetAttributes(sub, platform::kAttrReadOnly));
+  // (Wine does not keep the bit on folders; Windows and the posix platform do.)
+  EXPECT_EQ(files().GetAttributes(sub) & platform::kAttrDirectory, platform::kAttrDirectory);
+  EXPECT_TRUE(WriteFileBytes(sub + "\\f.txt", "x"));
+  EXPECT_TRUE(files().DeleteFile(sub + "\\f.txt"));
+  ASSERT_TRUE(files().SetAttributes(sub, platform::kAttrNormal));
+  EXPECT_EQ(files().GetAttributes(sub) & platform::kAttrReadOnly, 0u);
+}
+
 // MS-DOS stamps in local time, in winter and in summer (daylight saving).
 TEST(Files, DosTimesRoundTripByNameAndByHandle) {
   TempFolder dir;

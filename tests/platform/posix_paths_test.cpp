@@ -56,6 +56,11 @@ TEST_F(DriveRootTest, DriveLettersAreFoldersOfTheRoot) {
   EXPECT_EQ(LinuxPath("D:/volmar/bin/New.txt"), root_ + "/d/Volmar/BIN/New.txt");
 }
 
+TEST_F(DriveRootTest, DotDotNeverLeavesTheDrive) {
+  EXPECT_EQ(LinuxPath("C:\\a\\..\\b\\.\\c"), root_ + "/c/b/c");
+  EXPECT_EQ(LinuxPath("C:\\..\\..\\etc\\passwd"), root_ + "/c/etc/passwd");
+}
+
 TEST_F(DriveRootTest, EveryComponentIsMatchedWithoutRegardToCase) {
   files().ForceDirectories("C:\\Program Files\\Volmar");
   ASSERT_TRUE(WriteFileBytes("C:\\Program Files\\Volmar\\Setup.INI", "x"));
@@ -150,6 +155,18 @@ TEST(PosixFaults, SwitchesMakeSingleOperationsFail) {
   faults.fullDisk = true;
   EXPECT_FALSE(WriteFileBytes(dir / "b", "full"));
   faults.fullDisk = false;
+  faults.freeBytes = 5;
+  {
+    auto f = files().Open(dir / "b", platform::OpenMode::Create, nullptr);
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->Write("abc", 3), 3);
+    EXPECT_EQ(f->Write("defg", 4), 2);
+    EXPECT_EQ(f->Write("h", 1), 0);
+  }
+  faults.freeBytes = -1;
+  std::string bytes;
+  ASSERT_TRUE(ReadFileBytes(dir / "b", bytes));
+  EXPECT_EQ(bytes, "abcde");
 
   faults.moveFails = {dir / "A"};
   EXPECT_FALSE(files().MoveFile(dir / "a", dir / "c"));
