@@ -2,10 +2,12 @@
 
 #include <dirent.h>
 #include <ftw.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <set>
 #include <unordered_map>
@@ -20,7 +22,7 @@ namespace {
 
 struct PathState {
   std::string root;
-  bool ownRoot = false;  // the default folder, removed at exit
+  std::string defaultRoot;  // made on first use, removed at exit
   std::set<char> drivesMade;
 };
 
@@ -35,18 +37,38 @@ int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
 }
 
 void RemoveDefaultRoot() {
-  if (state().ownRoot && !state().root.empty()) {
-    ::nftw(state().root.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+  if (!state().defaultRoot.empty()) {
+    ::nftw(state().defaultRoot.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
   }
+}
+
+// Default folders of processes that ended without removing theirs (a crash,
+// an abort under the sanitizers) are removed by the next process.
+void RemoveStaleDefaultRoots() {
+  DIR* dir = ::opendir("/tmp");
+  if (!dir) return;
+  const std::string prefix = "setup-platform-";
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string name = e->d_name;
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    const long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
+    if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+      ::nftw(("/tmp/" + name).c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+    }
+  }
+  ::closedir(dir);
 }
 
 const std::string& Root() {
   auto& s = state();
   if (s.root.empty()) {
-    s.root = "/tmp/setup-platform-" + std::to_string(::getpid());
+    if (s.defaultRoot.empty()) {
+      RemoveStaleDefaultRoots();
+      s.defaultRoot = "/tmp/setup-platform-" + std::to_string(::getpid());
+      std::atexit(RemoveDefaultRoot);
+    }
+    s.root = s.defaultRoot;
     ::mkdir(s.root.c_str(), 0755);
-    s.ownRoot = true;
-    std::atexit(RemoveDefaultRoot);
   }
   return s.root;
 }
@@ -109,9 +131,7 @@ bool FindFolded(const std::string& folder, const std::string& ansiComponent, std
 
 void SetDriveRoot(const std::string& linuxDir) {
   auto& s = state();
-  RemoveDefaultRoot();
   s.root = linuxDir;
-  s.ownRoot = false;
   s.drivesMade.clear();
   while (s.root.size() > 1 && s.root.back() == '/') s.root.pop_back();
   ::mkdir(s.root.c_str(), 0755);

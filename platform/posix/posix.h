@@ -27,7 +27,8 @@ namespace platform::posix {
 // ------------------------------------------------------------ paths
 
 // The folder whose sub-folders "c", "d", ... are the drives. The default is
-// a folder of this process under /tmp, removed when the process ends.
+// a folder of this process under /tmp, removed when the process ends; an
+// empty linuxDir goes back to it. A given folder is created but never removed.
 void SetDriveRoot(const std::string& linuxDir);
 std::string DriveRoot();
 
