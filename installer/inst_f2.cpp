@@ -42,7 +42,7 @@ std::vector<std::string> ReflowParagraphs(const std::vector<std::string>& lines)
   return out;
 }
 
-std::vector<std::string> SplitLines(const std::string& text) {
+std::vector<std::string> SplitTextLines(const std::string& text) {
   std::vector<std::string> lines;
   size_t pos = 0;
   while (pos < text.size()) {
@@ -141,7 +141,7 @@ bool TInstF2::LoadReflowed(const std::string& path) {
   for (char& c : text) {
     if (c == '\0') c = ' ';
   }
-  form["Memo1"].lines = ReflowParagraphs(SplitLines(text));
+  form["Memo1"].lines = ReflowParagraphs(SplitTextLines(text));
   return true;
 }
 

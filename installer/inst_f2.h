@@ -16,7 +16,7 @@ namespace installer {
 std::vector<std::string> ReflowParagraphs(const std::vector<std::string>& lines);
 
 // Splits text into lines at CR LF, CR or LF, as a text file is read line by line.
-std::vector<std::string> SplitLines(const std::string& text);
+std::vector<std::string> SplitTextLines(const std::string& text);
 
 class TInstF2 {
  public:

@@ -110,7 +110,7 @@ class TextMetrics {
   virtual int Width(const FontSpec& font, const std::string& text) = 0;
   virtual int LineHeight(const FontSpec& font) = 0;
   // Height of the text wrapped at word boundaries into lines of at most width.
-  int WrappedHeight(const FontSpec& font, const std::string& text, int width);
+  virtual int WrappedHeight(const FontSpec& font, const std::string& text, int width);
 };
 TextMetrics& textMetrics();
 void SetTextMetrics(TextMetrics* metrics);  // null: the built-in estimate

@@ -43,11 +43,11 @@ INSTANTIATE_TEST_SUITE_P(
         ReflowCase{"tabsAreTrimmed", {"a", "\tb\t"}, {"a b"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(SplitLines, EveryLineBreakKind) {
-  EXPECT_EQ(installer::SplitLines("a\r\nb\nc\rd"), (Lines{"a", "b", "c", "d"}));
-  EXPECT_EQ(installer::SplitLines("a\r\n\r\n"), (Lines{"a", ""}));
-  EXPECT_EQ(installer::SplitLines("no break"), (Lines{"no break"}));
-  EXPECT_EQ(installer::SplitLines(""), Lines{});
+TEST(SplitTextLines, EveryLineBreakKind) {
+  EXPECT_EQ(installer::SplitTextLines("a\r\nb\nc\rd"), (Lines{"a", "b", "c", "d"}));
+  EXPECT_EQ(installer::SplitTextLines("a\r\n\r\n"), (Lines{"a", ""}));
+  EXPECT_EQ(installer::SplitTextLines("no break"), (Lines{"no break"}));
+  EXPECT_EQ(installer::SplitTextLines(""), Lines{});
 }
 
 class ViewerTest : public InstallerTest {};

@@ -1,0 +1,21 @@
+// Program entry of setup.exe: installs the Windows platform and the window
+// layer, creates the main window (whose creation runs the start-up sequence)
+// and runs the message loop until the window is closed or the program is
+// told to terminate.
+#include <windows.h>
+
+#include "installer/inst_f1.h"
+#include "platform/form.h"
+#include "platform/platform.h"
+#include "platform/win32/form_view.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  platform::InstallDefault();
+  platform::win32::InstallFormView();
+  installer::TInstF1 mainForm;
+  mainForm.FormCreate();
+  // A failed archive check has shown its message and asked to terminate:
+  // the main window never appears.
+  if (platform::App().terminated) return 0;
+  return platform::win32::RunMainForm(mainForm.form);
+}
