@@ -339,16 +339,20 @@ class PosixFiles : public Files {
   bool MoveFile(const std::string& from, const std::string& to) override {
     if (Listed(faults().moveFails, from) || Listed(faults().moveFails, to)) return false;
     const std::string src = Resolve(from);
-    const std::string dst = Resolve(to);
+    std::string dst = Resolve(to);
     struct stat st, dstSt;
     if (!StatOf(src, st)) return false;
     if (StatOf(dst, dstSt)) {
-      // The same entry under another letter case is a rename, anything else exists.
-      if (IdOf(st) != IdOf(dstSt) || src == dst) return false;
+      if (IdOf(st) != IdOf(dstSt)) return false;  // the target exists
+      // The same entry named in another letter case: a rename to that case.
+      const size_t slash = dst.rfind('/');
+      const size_t sep = to.find_last_of("\\/");
+      const std::string wanted =
+          support::Utf8FromCp1251(sep == std::string::npos ? to : to.substr(sep + 1));
+      dst = (slash == std::string::npos ? std::string() : dst.substr(0, slash + 1)) + wanted;
+      if (dst == src) return true;
     }
     if (!S_ISDIR(st.st_mode) && !DeletionAllowed(IdOf(st))) return false;
-    // renameat2 with RENAME_NOREPLACE is not everywhere; link-free check above
-    // plus rename is enough for one process.
     if (::rename(src.c_str(), dst.c_str()) != 0) {
       // Another file system: MoveFileA copies a file and deletes the original.
       if (errno != EXDEV || S_ISDIR(st.st_mode) || !CopyFile(from, to, true)) return false;

@@ -171,7 +171,8 @@ class Win32Files : public Files {
   std::vector<FindData> Enumerate(const std::string& folder, const std::string& mask) override {
     std::vector<FindData> result;
     WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((folder + "\\" + mask).c_str(), &fd);
+    const std::string sep = !folder.empty() && folder.back() == '\\' ? "" : "\\";
+    HANDLE h = FindFirstFileA((folder + sep + mask).c_str(), &fd);
     if (h == INVALID_HANDLE_VALUE) return result;
     do {
       const std::string name = fd.cFileName;

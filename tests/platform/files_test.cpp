@@ -67,6 +67,14 @@ TEST(Files, MoveFileFailsWhenTargetExistsAndKeepsBoth) {
   ASSERT_TRUE(ReadFileBytes(dir / "moved.txt", bytes));
   EXPECT_EQ(bytes, "new");
   EXPECT_FALSE(files().MoveFile(dir / "missing.txt", dir / "other.txt"));
+
+  // A new letter case of the same name is a rename, not an existing target.
+  EXPECT_TRUE(files().MoveFile(dir / "moved.txt", dir / "MOVED.TXT"));
+  auto found = files().Enumerate(dir.Path(), "moved.txt");
+  ASSERT_EQ(found.size(), 1u);
+#ifndef _WIN32
+  EXPECT_EQ(found[0].name, "MOVED.TXT");  // (Wine keeps the old case)
+#endif
 }
 
 TEST(Files, CopyFileHonoursFailIfExists) {
