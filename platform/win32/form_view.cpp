@@ -8,8 +8,8 @@
 #include "platform/win32/form_view.h"
 
 #include <algorithm>
-#include <map>
 #include <exception>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -46,9 +46,13 @@ HFONT FontFor(const FontSpec& spec) {
 class GdiMetrics : public TextMetrics {
  public:
   int Width(const FontSpec& font, const std::string& text) override {
-    RECT r{0, 0, 0, 0};
-    Measure(font, text, r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-    return r.right - r.left;
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, FontFor(font));
+    SIZE size{0, 0};
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return size.cx;
   }
   int LineHeight(const FontSpec& font) override {
     HDC dc = GetDC(nullptr);
@@ -145,6 +149,14 @@ class View {
     int x = 0, y = 0;
     form_.ClientBounds(c, x, y);
     return RECT{x, y, x + c.width, y + c.height};
+  }
+  // The window of a control. An auto-sized label's window is a few pixels
+  // wider than its text measures: some font substitutes draw slightly wider
+  // than they measure, and the last letter must not be cut off.
+  RECT WindowRect(const Control& c) const {
+    RECT r = ClientRect(c);
+    if (c.kind == ControlKind::Label && c.autoSize && !c.wordWrap) r.right += 1 + c.font.height / 2;
+    return r;
   }
   bool EffectivelyVisible(const Control& c) {
     if (!c.visible) return false;
@@ -300,8 +312,9 @@ bool View::Create(HWND owner) {
   form_.Realign();
   const auto& all = form_.Controls();
   for (size_t i = 0; i < all.size(); ++i) CreateControl(*all[i], static_cast<int>(i));
-  Pull();
+  // The new controls are still empty: show the form's texts before reading any back.
   Push();
+  Pull();
   return true;
 }
 
@@ -340,7 +353,7 @@ void View::CreateControl(Control& c, int index) {
       return;  // drawn by the form, or no window at all
   }
   if (c.tabOrder >= 0) style |= WS_TABSTOP;
-  const RECT r = ClientRect(c);
+  const RECT r = WindowRect(c);
   HWND h =
       CreateWindowExA(exStyle, cls, "", style, r.left, r.top, r.right - r.left, r.bottom - r.top,
                       hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstId + index)),
@@ -434,7 +447,7 @@ void View::Push() {
     }
     HWND h = HwndOf(&c);
     if (!h) continue;
-    const RECT r = ClientRect(c);
+    const RECT r = WindowRect(c);
     const bool moved =
         r.left != s.x || r.top != s.y || r.right - r.left != s.w || r.bottom - r.top != s.h;
     if (moved) {
@@ -601,7 +614,7 @@ void View::PaintLabel(HWND label) {
   GetClientRect(label, &area);
   FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
   if (self) {
-    const RECT mine = ClientRect(*self);
+    const RECT mine = WindowRect(*self);
     SetBkMode(dc, TRANSPARENT);
     for (const auto& owned : form_.Controls()) {
       const Control& c = *owned;
@@ -617,7 +630,7 @@ void View::PaintLabel(HWND label) {
       }
       HGDIOBJ old = SelectObject(dc, FontFor(c.font));
       SetTextColor(dc, c.font.color);
-      UINT flags = DT_NOPREFIX | DT_EXPANDTABS | (c.wordWrap ? DT_WORDBREAK : 0) |
+      UINT flags = DT_NOPREFIX | DT_EXPANDTABS | (c.wordWrap ? DT_WORDBREAK : DT_NOCLIP) |
                    (c.alignment == TextAlign::Right ? DT_RIGHT : DT_LEFT);
       DrawTextA(dc, c.caption.c_str(), static_cast<int>(c.caption.size()), &box, flags);
       SelectObject(dc, old);

@@ -1,0 +1,184 @@
+// A small Win32 GUI driver for the end-to-end tests of setup.exe under Wine.
+// It finds top-level windows by caption, reads their controls with WM_GETTEXT
+// (GetWindowText cannot read another process's controls), presses keys and
+// buttons with posted messages, and answers message boxes. Output is UTF-8,
+// one line per window or control, tab-separated.
+//
+//   driver wait CAPTION [MS]          wait until a window with CAPTION exists
+//   driver gone CAPTION [MS]          wait until no such window exists
+//   driver dump CAPTION               caption, client size, then every child:
+//                                     class, id, left, top, width, height,
+//                                     visible, enabled, text
+//   driver key CAPTION VK             post a key press (virtual key code)
+//   driver click CAPTION BUTTON       press the child button with that text
+//   driver close CAPTION              ask the window to close (its close box)
+//
+// CAPTION may end in "*" to match a prefix. The exit status is 0 on success,
+// 1 when the window or control was not found in time.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Utf8(const std::wstring& w) {
+  if (w.empty()) return std::string();
+  const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
+                                    nullptr, nullptr);
+  std::string s(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
+                      nullptr);
+  return s;
+}
+
+std::wstring TextOf(HWND h) {
+  const LRESULT n = SendMessageW(h, WM_GETTEXTLENGTH, 0, 0);
+  std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+  SendMessageW(h, WM_GETTEXT, static_cast<WPARAM>(n + 1), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(wcslen(text.c_str()));
+  return text;
+}
+
+std::string Escaped(const std::wstring& w) {
+  std::string s = Utf8(w), out;
+  for (char c : s) {
+    if (c == '\r')
+      out += "\\r";
+    else if (c == '\n')
+      out += "\\n";
+    else if (c == '\t')
+      out += "\\t";
+    else
+      out += c;
+  }
+  return out;
+}
+
+bool Matches(const std::wstring& text, const std::wstring& pattern) {
+  if (!pattern.empty() && pattern.back() == L'*') {
+    return text.compare(0, pattern.size() - 1, pattern, 0, pattern.size() - 1) == 0;
+  }
+  return text == pattern;
+}
+
+struct Search {
+  std::wstring pattern;
+  DWORD pid = 0;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindTop(HWND h, LPARAM lp) {
+  auto* s = reinterpret_cast<Search*>(lp);
+  if (!IsWindowVisible(h)) return TRUE;
+  if (Matches(TextOf(h), s->pattern)) {
+    s->found = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND FindTopWindow(const std::wstring& caption, int waitMs) {
+  for (int waited = 0;; waited += 100) {
+    Search s{caption};
+    EnumWindows(FindTop, reinterpret_cast<LPARAM>(&s));
+    if (s.found || waited >= waitMs) return s.found;
+    Sleep(100);
+  }
+}
+
+BOOL CALLBACK CollectChild(HWND h, LPARAM lp) {
+  reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
+  return TRUE;
+}
+
+std::vector<HWND> Children(HWND top) {
+  std::vector<HWND> all;
+  EnumChildWindows(top, CollectChild, reinterpret_cast<LPARAM>(&all));
+  return all;
+}
+
+int Dump(HWND top) {
+  RECT client;
+  GetClientRect(top, &client);
+  RECT outer;
+  GetWindowRect(top, &outer);
+  std::printf("window\t%s\t%ld\t%ld\t%ld\t%ld\n", Escaped(TextOf(top)).c_str(), client.right,
+              client.bottom, outer.right - outer.left, outer.bottom - outer.top);
+  for (HWND h : Children(top)) {
+    if (GetParent(h) != top) continue;
+    wchar_t cls[64] = L"";
+    GetClassNameW(h, cls, 64);
+    RECT r;
+    GetWindowRect(h, &r);
+    MapWindowPoints(nullptr, top, reinterpret_cast<POINT*>(&r), 2);
+    std::printf("%s\t%d\t%ld\t%ld\t%ld\t%ld\t%d\t%d\t%s\n", Utf8(cls).c_str(), GetDlgCtrlID(h),
+                r.left, r.top, r.right - r.left, r.bottom - r.top, IsWindowVisible(h) ? 1 : 0,
+                IsWindowEnabled(h) ? 1 : 0, Escaped(TextOf(h)).c_str());
+  }
+  return 0;
+}
+
+HWND FindButton(HWND top, const std::wstring& text) {
+  for (HWND h : Children(top)) {
+    wchar_t cls[64] = L"";
+    GetClassNameW(h, cls, 64);
+    if (_wcsicmp(cls, L"Button") == 0 && Matches(TextOf(h), text)) return h;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: driver wait|gone|dump|key|click|close CAPTION [ARG]\n");
+    return 2;
+  }
+  const std::wstring cmd = argv[1], caption = argv[2];
+  const std::wstring arg = argc > 3 ? argv[3] : L"";
+  if (cmd == L"gone") {
+    const int limit = arg.empty() ? 5000 : _wtoi(arg.c_str());
+    for (int waited = 0; waited <= limit; waited += 100) {
+      if (!FindTopWindow(caption, 0)) return 0;
+      Sleep(100);
+    }
+    return 1;
+  }
+  HWND top = FindTopWindow(caption, cmd == L"wait" && !arg.empty() ? _wtoi(arg.c_str()) : 5000);
+  if (!top) {
+    std::fprintf(stderr, "no window \"%s\"\n", Utf8(caption).c_str());
+    return 1;
+  }
+  if (cmd == L"wait") return 0;
+  if (cmd == L"dump") return Dump(top);
+  if (cmd == L"close") return PostMessageW(top, WM_CLOSE, 0, 0) ? 0 : 1;
+  if (cmd == L"key") {
+    // The program's message loop sees the key as typed into its focused control.
+    const UINT vk = static_cast<UINT>(_wtoi(arg.c_str()));
+    SetForegroundWindow(top);
+    HWND target = top;
+    const DWORD thread = GetWindowThreadProcessId(top, nullptr);
+    GUITHREADINFO info{sizeof info};
+    if (GetGUIThreadInfo(thread, &info) && info.hwndFocus) target = info.hwndFocus;
+    const LPARAM down = 1 | (static_cast<LPARAM>(MapVirtualKeyW(vk, 0)) << 16);
+    PostMessageW(target, WM_KEYDOWN, vk, down);
+    PostMessageW(target, WM_KEYUP, vk, down | (1u << 30) | (1u << 31));
+    return 0;
+  }
+  if (cmd == L"click") {
+    HWND button = nullptr;
+    for (int waited = 0; !button && waited <= 5000; waited += 100) {
+      button = FindButton(top, arg);
+      if (!button) Sleep(100);
+    }
+    if (!button) {
+      std::fprintf(stderr, "no button \"%s\"\n", Utf8(arg).c_str());
+      return 1;
+    }
+    return PostMessageW(button, BM_CLICK, 0, 0) ? 0 : 1;
+  }
+  std::fprintf(stderr, "unknown command\n");
+  return 2;
+}
