@@ -40,9 +40,14 @@ void ScriptedUi::ExpectForm(std::function<int(Form&)> handler) {
   script_.push_back({Kind::Form, kButtonNone, "", true, std::move(handler)});
 }
 
+void ScriptedUi::Flag(const std::string& what) {
+  unexpected_.push_back(what);
+  if (unexpectedHook_) unexpectedHook_(what);
+}
+
 bool ScriptedUi::Next(Kind kind, Step& step, const std::string& what) {
   if (script_.empty() || script_.front().kind != kind) {
-    unexpected_.push_back("unexpected " + what);
+    Flag("unexpected " + what);
     return false;
   }
   step = std::move(script_.front());
@@ -57,11 +62,11 @@ Button ScriptedUi::MessageBox(const MessageBoxRequest& request) {
   Step step;
   bool expected = Next(Kind::Message, step, what);
   if (expected && !step.text.empty() && request.text.find(step.text) == std::string::npos) {
-    unexpected_.push_back(what + " (expected a text containing: " + step.text + ")");
+    Flag(what + " (expected a text containing: " + step.text + ")");
     expected = false;
   }
   if (expected && !(request.buttons & step.answer)) {
-    unexpected_.push_back(what + " (the scripted answer is not one of its buttons)");
+    Flag(what + " (the scripted answer is not one of its buttons)");
     expected = false;
   }
   Button answer = step.answer;

@@ -37,6 +37,12 @@ class ScriptedUi : public Ui {
   // Expects a modal form, handled by handler (which returns the modal result).
   void ExpectForm(std::function<int(Form&)> handler);
 
+  // Called with the description of each unexpected box or dialog as it
+  // happens (a test helper turns it into a test failure at that point).
+  void SetUnexpectedHook(std::function<void(const std::string&)> hook) {
+    unexpectedHook_ = std::move(hook);
+  }
+
   // Called from every ProcessMessages (e.g. to set a cancel flag mid-run).
   void SetProcessMessagesHook(std::function<void()> hook) { processHook_ = std::move(hook); }
 
@@ -67,11 +73,13 @@ class ScriptedUi : public Ui {
     std::function<int(Form&)> form;
   };
   bool Next(Kind kind, Step& step, const std::string& what);
+  void Flag(const std::string& what);
 
   std::deque<Step> script_;
   std::vector<ShownBox> shown_;
   std::vector<std::string> unexpected_;
   std::function<void()> processHook_;
+  std::function<void(const std::string&)> unexpectedHook_;
   int processCount_ = 0;
   Cursor cursor_ = Cursor::Default;
 };

@@ -6,11 +6,16 @@
 
 namespace testing_support {
 
-UiScript::UiScript() : previous_(platform::Current().ui) { platform::Current().ui = &ui_; }
+UiScript::UiScript() : previous_(platform::Current().ui) {
+  platform::Current().ui = &ui_;
+  // Unexpected boxes fail the test where they appear.
+  ui_.SetUnexpectedHook(
+      [](const std::string& what) { ADD_FAILURE() << support::Utf8FromCp1251(what); });
+}
 
 UiScript::~UiScript() {
   platform::Current().ui = previous_;
-  ExpectNoUnexpectedBoxes(ui_);
+  for (const auto& what : ui_.Unused()) ADD_FAILURE() << support::Utf8FromCp1251(what);
 }
 
 void ExpectNoUnexpectedBoxes(const platform::ScriptedUi& ui) {

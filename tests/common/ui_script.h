@@ -1,7 +1,9 @@
 // A scripted user interface for one test: installs a platform::ScriptedUi as
-// platform::ui() while it lives, restores the previous one afterwards, and
-// fails the test for every message box or dialog that was shown without being
-// expected, and for every expected one that never came.
+// platform::ui() while it lives and restores the previous one afterwards. It
+// fails the test for every message box or dialog shown without being expected
+// (when it is shown) and, at the end, for every expected one that never came.
+// Under Wine the default user interface is the real one, whose boxes wait for
+// a user: a test that may show a box must use a script.
 #pragma once
 
 #include "platform/scripted_ui.h"

@@ -1,5 +1,6 @@
 #include "platform/scripted_ui.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include "platform/message_texts.h"
@@ -99,6 +100,21 @@ TEST(ScriptedUi, ScriptRestoresThePreviousUi) {
     EXPECT_EQ(platform::Current().ui, &script.ui());
   }
   EXPECT_EQ(platform::Current().ui, before);
+}
+
+TEST(ScriptedUi, ScriptFailsTheTestForUnexpectedAndMissingBoxes) {
+  EXPECT_NONFATAL_FAILURE(
+      {
+        testing_support::UiScript script;
+        platform::ui().MessageBox(Box(MessageKind::Error, "Disk full", platform::kButtonOk));
+      },
+      "Disk full");
+  EXPECT_NONFATAL_FAILURE(
+      {
+        testing_support::UiScript script;
+        script->ExpectMessage(platform::kButtonOk, "Done");
+      },
+      "never shown: Done");
 }
 
 TEST(MessageTexts, CaptionsOfKindsAndButtons) {
