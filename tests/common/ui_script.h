@@ -3,7 +3,8 @@
 // fails the test for every message box or dialog shown without being expected
 // (when it is shown) and, at the end, for every expected one that never came.
 // Under Wine the default user interface is the real one, whose boxes wait for
-// a user: a test that may show a box must use a script.
+// a user (or, without a display, fail at once): a test that may show a box
+// must use a script.
 #pragma once
 
 #include "platform/scripted_ui.h"
