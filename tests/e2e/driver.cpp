@@ -12,6 +12,7 @@
 //   driver key CAPTION VK             post a key press (virtual key code)
 //   driver click CAPTION BUTTON       press the child button with that text
 //   driver close CAPTION              ask the window to close (its close box)
+//   driver settext CAPTION ID TEXT    type TEXT into the child with that id
 //
 // CAPTION may end in "*" to match a prefix. The exit status is 0 on success,
 // 1 when the window or control was not found in time.
@@ -154,6 +155,13 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"wait") return 0;
   if (cmd == L"dump") return Dump(top);
   if (cmd == L"close") return PostMessageW(top, WM_CLOSE, 0, 0) ? 0 : 1;
+  if (cmd == L"settext") {
+    HWND child = GetDlgItem(top, _wtoi(arg.c_str()));
+    const std::wstring text = argc > 4 ? argv[4] : L"";
+    if (!child) return 1;
+    SendMessageW(child, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    return 0;
+  }
   if (cmd == L"key") {
     // The program's message loop sees the key as typed into its focused control.
     const UINT vk = static_cast<UINT>(_wtoi(arg.c_str()));

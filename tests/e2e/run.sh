@@ -1,0 +1,207 @@
+#!/usr/bin/env bash
+# End-to-end tests of the real setup.exe under Wine and Xvfb: the main window's
+# texts and layout, the close confirmation, the text viewer, the missing
+# archive message, a stop of the Install command and the component chooser.
+# A small Win32 driver (driver.cpp) reads the windows and presses keys and
+# buttons. Screenshots of each window go to build/screenshots/.
+#
+# SETUP_WIN32_BIN selects the folder of setup.exe (default build/win32/bin).
+set -uo pipefail
+cd "$(dirname "$0")/../.."
+root=$PWD
+bin=${SETUP_WIN32_BIN:-$root/build/win32/bin}
+out=$root/build/e2e
+shots=$root/build/screenshots
+failures=0
+
+for exe in setup.exe setup_components.exe; do
+  [ -f "$bin/$exe" ] || { echo "e2e: $bin/$exe is missing (build the win32 preset)"; exit 1; }
+done
+rm -rf "$out"
+mkdir -p "$out" "$shots"
+
+i686-w64-mingw32-g++-posix -municode -O1 -static "$root/tests/e2e/driver.cpp" \
+  -o "$out/driver.exe" -luser32 -lgdi32 || exit 1
+
+source "$root/scripts/wine-env.sh"
+wine_env_init "$root/build/wine-e2e"
+export LC_ALL=ru_RU.UTF-8
+
+# A display of our own.
+display=91
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
+cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  kill "$xvfb_pid" >/dev/null 2>&1 || true
+}
+trap cleanup EXIT
+for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+# Without a window manager Wine draws the frames itself.
+timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >"$out/reg.log" 2>&1
+
+# ---------------------------------------------------------------- helpers
+
+drv() {  # driver command; its output lands in $out/drv.out
+  timeout 60 wine "$out/driver.exe" "$@" >"$out/drv.out" 2>&1
+}
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+ok() { echo "ok: $*"; }
+expect() {  # expect "what" "fixed text that drv.out must hold"
+  if grep -qF -- "$2" "$out/drv.out"; then ok "$1"; else
+    fail "$1: no line with [$2]"
+    sed 's/^/    | /' "$out/drv.out"
+  fi
+}
+shot() { import -window root "$shots/$1.png" 2>/dev/null || fail "screenshot $1"; }
+step() { drv "$@" || fail "driver $*: $(cat "$out/drv.out")"; }
+start() {  # start DIST EXE
+  (cd "$1" && timeout 300 wine "$2" >"$out/$(basename "$1").log" 2>&1 &)
+}
+to1251() { iconv -f UTF-8 -t CP1251; }
+tab=$'\t'
+main='Mentorix Install - Программа установки'
+
+# ---------------------------------------------------------------- distribution
+
+dist=$out/dist
+mkdir -p "$dist"
+cp "$bin/setup.exe" "$dist/"
+echo "archive" >"$dist/setup.dat"
+touch -d '2011-03-05 12:00' "$dist/setup.dat"
+printf 'Первая строка\r\nвторая строка\r\n\r\n- пункт один\r\n  продолжение\r\n* пункт два\r\n' | to1251 >"$dist/readme.txt"
+printf 'Лицензионное соглашение\r\n' | to1251 >"$dist/license.txt"
+
+echo "== main window"
+start "$dist" setup.exe
+if drv wait "$main" 30000; then
+  sleep 1
+  step dump "$main"
+  expect "client area 632 x 248" "window${tab}${main}${tab}632${tab}248"
+  expect "title" "${tab}20${tab}17${tab}594${tab}32${tab}1${tab}1${tab}Mentorix for Volmar"
+  expect "title shadow" "${tab}22${tab}18${tab}594${tab}32${tab}1${tab}1${tab}Mentorix for Volmar"
+  expect "subtitle" "${tab}20${tab}59${tab}605${tab}23${tab}1${tab}1${tab}Комплекс программ для преподавателя программирования"
+  expect "version line with the archive date" "${tab}20${tab}96${tab}594${tab}19${tab}1${tab}1${tab}Версия 2.6 от 05.03.2011"
+  expect "folder prompt" "${tab}20${tab}156${tab}"
+  expect "folder prompt text" "Комплекс будет установлен в следующем каталоге:"
+  expect "folder field" "${tab}153${tab}"
+  expect "folder field text" "${tab}1${tab}1${tab}C:\\Program Files\\Volmarix"
+  expect "browse button" "${tab}542${tab}151${tab}75${tab}25${tab}1${tab}1${tab}Обзор..."
+  expect "readme button" "${tab}15${tab}208${tab}178${tab}25${tab}1${tab}1${tab}Описание комплекса"
+  expect "licence button" "${tab}207${tab}208${tab}178${tab}25${tab}1${tab}1${tab}Лицензионное соглашение"
+  expect "install button" "${tab}424${tab}208${tab}89${tab}25${tab}1${tab}1${tab}Установка"
+  expect "exit button" "${tab}528${tab}208${tab}89${tab}25${tab}1${tab}1${tab}Выход"
+  # The folder field ends where the design puts it: 312 + 217.
+  if awk -F'\t' '$1=="Edit" && $3+$5==529 {f=1} END {exit !f}' "$out/drv.out"; then
+    ok "folder field keeps its right edge"
+  else fail "folder field right edge"; fi
+  shot main
+
+  echo "== F1 opens the viewer with the re-flowed readme"
+  viewer='Описание комплекса [файл readme.txt]'
+  step key "$main" 112
+  if drv wait "$viewer" 10000; then
+    sleep 1
+    step dump "$viewer"
+    expect "re-flowed readme" 'Первая строка вторая строка\r\n\r\n- пункт один продолжение\r\n* пункт два'
+    expect "viewer OK button" "${tab}75${tab}25${tab}1${tab}1${tab}OK"
+    shot viewer
+    step key "$viewer" 27
+    drv gone "$viewer" 10000 && ok "Esc closes the viewer" || fail "viewer still open after Esc"
+  else fail "F1 showed no viewer"; fi
+
+  echo "== Esc asks for confirmation; No keeps the window"
+  step key "$main" 27
+  if drv wait 'Подтверждение' 10000; then
+    sleep 1
+    step dump 'Подтверждение'
+    expect "confirmation text" 'Вы хотите выйти из программы,\r\nне выполнив установку комплекса?'
+    expect "Yes button" "${tab}Да"
+    expect "No button" "${tab}Нет"
+    shot confirmation
+    step click 'Подтверждение' 'Нет'
+    drv gone 'Подтверждение' 10000 || fail "confirmation still open"
+    sleep 1
+    drv wait "$main" 2000 && ok "No keeps the main window" || fail "main window gone after No"
+  else fail "Esc showed no confirmation"; fi
+
+  echo "== an Install stop: a folder that cannot be created"
+  # C:\windows\win.ini is a file, so no folder can be made below it.
+  step dump "$main"
+  edit_id=$(awk -F'\t' '$1=="Edit" {print $2}' "$out/drv.out")
+  [ -n "$edit_id" ] || fail "no folder field"
+  step settext "$main" "$edit_id" 'C:\windows\win.ini\sub'
+  step click "$main" 'Установка'
+  if drv wait 'Ошибка' 10000; then
+    step dump 'Ошибка'
+    expect "cannot create message" 'Невозможно создать каталог "C:\windows\win.ini\sub".\r\nВыберите другой каталог для установки комплекса.'
+    shot install-stop
+    step click 'Ошибка' 'OK'
+    drv gone 'Ошибка' 10000 || fail "error box still open"
+    drv wait "$main" 2000 && ok "main window back after the stop" || fail "main window gone"
+  else fail "Install showed no error"; fi
+
+  echo "== closing with Yes ends the program"
+  step close "$main"
+  if drv wait 'Подтверждение' 10000; then
+    step click 'Подтверждение' 'Да'
+    drv gone "$main" 10000 && ok "Yes closes the main window" || fail "main window still open after Yes"
+  else fail "close box showed no confirmation"; fi
+else
+  fail "main window did not appear"
+  cat "$out/dist.log"
+fi
+
+echo "== missing archive"
+nodat=$out/nodat
+mkdir -p "$nodat"
+cp "$bin/setup.exe" "$nodat/"
+start "$nodat" setup.exe
+if drv wait 'Ошибка' 30000; then
+  sleep 1
+  step dump 'Ошибка'
+  expect "missing volume named" 'Не найден файл setup.dat.\r\nВыполнить установку комплекса Mentorix невозможно.'
+  shot missing-archive
+  step click 'Ошибка' 'OK'
+  drv gone 'Ошибка' 10000 || fail "error box still open"
+  if drv wait "$main" 2000; then fail "main window appeared after the failed check"; else ok "no main window"; fi
+else fail "no error box for the missing archive"; fi
+
+echo "== component chooser"
+comp=$out/components
+mkdir -p "$comp"
+cp "$bin/setup_components.exe" "$comp/"
+echo "archive" >"$comp/setup_components.dat"
+printf '[Main]\r\nInstallDir=C:\\e2e-target\r\n[ExcludeDir]\r\n1=samples\r\n' >"$comp/setup_components.ini"
+start "$comp" setup_components.exe
+if drv wait "$main" 30000; then
+  sleep 1
+  step dump "$main"
+  expect "preset folder from the settings file" "${tab}C:\\e2e-target"
+  expect "no readme: description button hidden" "${tab}15${tab}208${tab}178${tab}25${tab}0${tab}"
+  step click "$main" 'Установка'
+  if drv wait 'Выбор компонентов' 10000; then
+    sleep 1
+    step dump 'Выбор компонентов'
+    expect "chooser OK" "${tab}180${tab}"
+    expect "chooser cancel" "Отмена"
+    shot chooser
+    step click 'Выбор компонентов' 'Отмена'
+    drv gone 'Выбор компонентов' 10000 && ok "cancel closes the chooser" || fail "chooser still open"
+  else fail "Install showed no chooser"; fi
+  step close "$main"
+  drv wait 'Подтверждение' 10000 && step click 'Подтверждение' 'Да'
+  drv gone "$main" 10000 || fail "components main window still open"
+else fail "components main window did not appear"; fi
+
+echo "== screenshots in $shots"
+if [ "$failures" -ne 0 ]; then
+  echo "e2e: $failures failure(s)"
+  exit 1
+fi
+echo "e2e: all passed"
