@@ -187,7 +187,7 @@ void TUnZipper::ApplySortMode(TZipSortMode mode) {
   if (mode != ByNone && members_) {
     view_ = std::make_unique<TSortedZip>(1, false);
     view_->SortMode = mode;
-    for (int i = 0; i < members_->Count(); ++i) view_->Insert(members_->Get(i));
+    for (int i = 0; i < members_->Count(); ++i) view_->AddRecord(members_->Get(i));
   }
   sortMode_ = mode;
 }

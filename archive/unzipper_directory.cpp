@@ -83,18 +83,18 @@ void TUnZipper::ReadDirectory() {
     ZipStream* stream = stream_.get();
     bool ok = record->ReadCentralHeader(stream, nextVolume);
     if (!scanned_) {
-      // A central header that cannot be read ends the directory: the members
-      // read so far stay usable.
-      if (!ok) break;
+      // Fewer central headers than the end record promises: the directory is
+      // damaged, and extracting part of it would pass for a complete run.
+      if (!ok) FailBadZip();
       TZipHeaderInfo* inserted = record.release();
-      members_->Insert(inserted);
+      members_->AddRecord(inserted);
       if (endRecord_.ThisDisk != 0 && inserted->HasComment()) {
         int64_t next = stream_->Position();
         LoadMemberComment(*inserted);
         stream_->Seek(next, SeekOrigin::Begin);
       }
     } else if (ok) {
-      int index = members_->IndexOf(*record);
+      int index = members_->IndexOf(record.get());
       if (index >= 0) {
         TZipHeaderInfo* scannedRecord = members_->Get(index);
         uint32_t offset = scannedRecord->LocalHeaderOffset;
@@ -163,7 +163,7 @@ void TUnZipper::ScanLocalHeaders() {
     if (!record->ReadLocalHeader(*stream_)) break;
     int64_t skip = int64_t(record->CompressedSize) + record->ExtraLength +
                    (record->HasDataDescriptor() ? zip::kDataDescriptorSize : 0);
-    members_->Insert(record.release());
+    members_->AddRecord(record.release());
     ++found;
     stream_->Seek(skip, SeekOrigin::Current);
   }

@@ -204,12 +204,9 @@ int Rate(const TZipHeaderInfo& r) {
 
 }  // namespace
 
-TSortedZip::~TSortedZip() {
-  if (ownsItems_)
-    for (auto* item : items_) delete item;
-}
-
-int TSortedZip::Compare(const TZipHeaderInfo& e, const TZipHeaderInfo& k) const {
+int TSortedZip::Compare(const void* key1, const void* key2) {
+  const auto& e = *static_cast<const TZipHeaderInfo*>(static_cast<const support::TObject*>(key1));
+  const auto& k = *static_cast<const TZipHeaderInfo*>(static_cast<const support::TObject*>(key2));
   switch (SortMode) {
     case ByName:
       return CompareAsciiNoCase(e.Directory + e.FileName, k.Directory + k.FileName);
@@ -233,50 +230,15 @@ int TSortedZip::Compare(const TZipHeaderInfo& e, const TZipHeaderInfo& k) const 
   return -1;
 }
 
-bool TSortedZip::Search(const TZipHeaderInfo& key, int& index) const {
-  int lo = 0, hi = Count() - 1;
-  bool found = false;
-  while (lo <= hi) {
-    int mid = (lo + hi) / 2;
-    int c = Compare(*items_[size_t(mid)], key);
-    if (c < 0) {
-      lo = mid + 1;
-    } else {
-      hi = mid - 1;
-      if (c == 0) {
-        found = true;
-        if (duplicates_ != 1) lo = mid;
-      }
-    }
-  }
-  index = lo;
-  return found;
-}
-
-int TSortedZip::IndexOf(const TZipHeaderInfo& key) const {
+void TSortedZip::AddRecord(TZipHeaderInfo* record) {
   int index;
-  return Search(key, index) ? index : -1;
-}
-
-void TSortedZip::Insert(TZipHeaderInfo* item) {
-  int index;
-  if (Search(*item, index)) {
-    if (duplicates_ == 0) return;
-    if (duplicates_ == 2) {
-      if (ownsItems_) delete item;
-      throw support::EListError("Duplicate Object index");
-    }
+  try {
+    index = Add(record);
+  } catch (...) {
+    if (OwnsItems()) delete record;
+    throw;
   }
-  if (Count() >= 65534) {
-    if (ownsItems_) delete item;
-    throw support::EListError("ListIndexError");
-  }
-  items_.insert(items_.begin() + index, item);
-}
-
-TZipHeaderInfo* TSortedZip::Get(int index) const {
-  if (index < 0 || index >= Count()) throw support::EListError("ListIndexError");
-  return items_[size_t(index)];
+  if (index < 0 && OwnsItems()) delete record;
 }
 
 }  // namespace archive

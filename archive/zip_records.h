@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "archive/zip_stream.h"
+#include "support/object_list.h"
 
 namespace archive {
 
@@ -27,9 +28,10 @@ enum TZipSortMode : uint8_t {
 
 // One archive member, filled from a central header or, by the local header
 // scan, from a local header.
-class TZipHeaderInfo {
+class TZipHeaderInfo : public support::TObject {
  public:
   TZipHeaderInfo() { SetDefaults(); }
+  std::string ClassName() const override { return "TZipHeaderInfo"; }
 
   int16_t VersionMadeBy;
   int16_t VersionNeeded;
@@ -80,9 +82,10 @@ class TZipHeaderInfo {
 };
 
 // The end-of-central-directory record of the open archive.
-class TEndCentral {
+class TEndCentral : public support::TObject {
  public:
   TEndCentral() { SetDefaults(); }
+  std::string ClassName() const override { return "TEndCentral"; }
 
   uint32_t Signature;
   uint16_t ThisDisk;  // not 0: a multi-volume archive
@@ -106,39 +109,30 @@ class TEndCentral {
   bool Search(ZipStream& stream);
 };
 
-// Sorted list of member records. Duplicates mode as in the object containers:
-// 0 ignores an item whose key is present, 1 accepts it (in front of the equal
-// ones), 2 raises EListError "Duplicate Object index".
-class TSortedZip {
+// Sorted list of member records (the key of a record is the record itself).
+// Duplicates mode as in the object containers: 0 ignores a record whose key is
+// present, 1 accepts it in front of the equal ones, 2 raises EListError
+// "Duplicate Object index".
+class TSortedZip : public support::TSortedObjectList {
  public:
-  TSortedZip(int duplicates, bool ownsItems = true)
-      : duplicates_(duplicates), ownsItems_(ownsItems) {}
-  ~TSortedZip();
-  TSortedZip(const TSortedZip&) = delete;
-  TSortedZip& operator=(const TSortedZip&) = delete;
+  explicit TSortedZip(uint8_t duplicates, bool ownsItems = true) : TSortedObjectList(duplicates) {
+    SetOwnsItems(ownsItems);
+  }
+  std::string ClassName() const override { return "TSortedZip"; }
 
   TZipSortMode SortMode = ByNone;
 
-  // The comparison of an existing item with a key: a result of 0 or more
-  // places the key in front of the item.
-  int Compare(const TZipHeaderInfo& item, const TZipHeaderInfo& key) const;
+  // The comparison of an existing item (key1) with a search key (key2): a
+  // result of 0 or more places the key in front of the item.
+  int Compare(const void* key1, const void* key2) override;
 
-  // Sorted insert. Ownership passes to the list when it owns its items; an
-  // item dropped as a duplicate in mode 0 stays the caller's.
-  void Insert(TZipHeaderInfo* item);
-  // Binary search; index receives the insertion point (the first equal item in
-  // mode 1).
-  bool Search(const TZipHeaderInfo& key, int& index) const;
-  // Index of an item with an equal key, or -1.
-  int IndexOf(const TZipHeaderInfo& key) const;
-
-  int Count() const { return int(items_.size()); }
-  TZipHeaderInfo* Get(int index) const;  // EListError "ListIndexError" when out of range
-
- private:
-  int duplicates_;
-  bool ownsItems_;
-  std::vector<TZipHeaderInfo*> items_;
+  // Sorted insert of a record. A record that is not stored (dropped as a
+  // duplicate, or refused with an exception) is destroyed when the list owns
+  // its items.
+  void AddRecord(TZipHeaderInfo* record);
+  TZipHeaderInfo* Get(int index) const {
+    return static_cast<TZipHeaderInfo*>(TObjectList::Get(index));
+  }
 };
 
 // Clamps out-of-range fields of an MS-DOS date-time; returns the value

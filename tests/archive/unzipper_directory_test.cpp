@@ -101,6 +101,16 @@ TEST_F(UnZipperTest, MissingEndRecord) {
   EXPECT_EQ(zipper.ZipName(), "");
 }
 
+TEST_F(UnZipperTest, EndRecordPromisingMoreMembersThanTheDirectoryHolds) {
+  std::string zip = BuildZip({Member("a.txt", "A"), Member("b.txt", "B")});
+  zip.replace(zip.size() - 22 + 8, 4, Le16(3) + Le16(3));
+  UseArchive(zip);
+  zipper.DoAll = true;
+  EXPECT_EQ(MessageOf<archive::EBadZipFile>([&] { zipper.UnZip(); }), "Not a valid zip file!");
+  EXPECT_FALSE(Exists("a.txt"));
+  EXPECT_EQ(zipper.MemberCount(), 0);
+}
+
 TEST_F(UnZipperTest, MisplacedCentralDirectoryIsFoundBehindTheLocalHeaders) {
   Member a("a.txt", "alpha");
   a.comment = "kept";

@@ -190,10 +190,10 @@ TEST(SortedZip, OrdersOfEachSortMode) {
   auto build = [](archive::TZipSortMode mode) {
     auto list = std::make_unique<TSortedZip>(1);
     list->SortMode = mode;
-    list->Insert(Rec("b\\Z.txt", Dos(2001, 1, 1, 0, 0, 0), 50, 100, 300));
-    list->Insert(Rec("a\\y.txt", Dos(2003, 1, 1, 0, 0, 0), 10, 100, 100));
-    list->Insert(Rec("A\\Y.TXT", Dos(2003, 1, 1, 0, 0, 0), 90, 100, 200));
-    list->Insert(Rec("c\\x.txt", Dos(2002, 1, 1, 0, 0, 0), 0, 0, 0, 1));
+    list->AddRecord(Rec("b\\Z.txt", Dos(2001, 1, 1, 0, 0, 0), 50, 100, 300));
+    list->AddRecord(Rec("a\\y.txt", Dos(2003, 1, 1, 0, 0, 0), 10, 100, 100));
+    list->AddRecord(Rec("A\\Y.TXT", Dos(2003, 1, 1, 0, 0, 0), 90, 100, 200));
+    list->AddRecord(Rec("c\\x.txt", Dos(2002, 1, 1, 0, 0, 0), 0, 0, 0, 1));
     return list;
   };
   EXPECT_EQ(Order(*build(archive::ByName)), (V{"A\\Y.TXT", "a\\y.txt", "b\\Z.txt", "c\\x.txt"}));
@@ -208,9 +208,9 @@ TEST(SortedZip, OrdersOfEachSortMode) {
 
 TEST(SortedZip, SameDiskAndOffsetIsADuplicateInArchiveOrder) {
   TSortedZip list(2);
-  list.Insert(Rec("a", 0, 0, 0, 10));
+  list.AddRecord(Rec("a", 0, 0, 0, 10));
   try {
-    list.Insert(Rec("b", 0, 0, 0, 10));
+    list.AddRecord(Rec("b", 0, 0, 0, 10));
     FAIL() << "no exception";
   } catch (const support::EListError& e) {
     EXPECT_EQ(e.Message(), "Duplicate Object index");
