@@ -1,10 +1,23 @@
 #include "installer/inst_f3.h"
 
+#include "installer/profile.h"
+#include "platform/platform.h"
 #include "support/cp1251.h"
+
+#ifndef SETUP_ARCHIVE_PASSWORD
+#error "SETUP_ARCHIVE_PASSWORD must be defined by the build"
+#endif
 
 namespace installer {
 
 using platform::ControlKind;
+
+int32_t CurrentVolume = 0;
+
+const std::string& ArchivePassword() {
+  static const std::string password = SETUP_ARCHIVE_PASSWORD;
+  return password;
+}
 
 TInstF3::TInstF3() : form("InstF3") {
   form.borderStyle = platform::BorderStyle::None;
@@ -22,6 +35,46 @@ TInstF3::TInstF3() : form("InstF3") {
   bar.minimum = 0;
   bar.maximum = 100;
   form.Realign();
+
+  UnZipper1.RecreateDirs = true;
+  UnZipper1.OverwriteMode = archive::Always;
+  UnZipper1.DoAll = true;
+  UnZipper1.OnTotalPercentDone = [this](archive::TUnZipper* sender, int percent) {
+    UnZipper1TotalPercentDone(sender, percent);
+  };
+  UnZipper1.OnEndUnZip = [this](archive::TUnZipper* sender, int fileIndex,
+                                const std::string& fName) {
+    UnZipper1EndUnZip(sender, fileIndex, fName);
+  };
+  UnZipper1.Loaded();
+
+  form.onActivate = [this] { FormShow(); };
+  form.onCloseQuery = [this](bool& canClose) { FormCloseQuery(canClose); };
 }
+
+void TInstF3::FormCloseQuery(bool& canClose) { canClose = false; }
+
+void TInstF3::UnZipper1TotalPercentDone(archive::TUnZipper*, int percent) {
+  form["ProgressBar1"].position = (CurrentVolume - 1) * 100 + percent;
+}
+
+void TInstF3::UnZipper1EndUnZip(archive::TUnZipper*, int fileIndex, const std::string&) {
+  const ProductProfile& p = Profile();
+  SetCaption(p.InstallCaption + support::Cp1251(": копирование файлов..."));
+  PlaceFile(UnZipper1.MemberFullName(fileIndex));
+  if (fileIndex == UnZipper1.MemberCount() - 1 && CurrentVolume == p.VolumeCount) FinishInstall();
+}
+
+void TInstF3::SetCaption(const std::string& text) { form["Label1"].SetCaption(text); }
+
+void TInstF3::AdvanceProgress(int units) { form["ProgressBar1"].position += units; }
+
+void TInstF3::Record(const std::string& path, bool placedByThisRun) {
+  if (!InstallList) return;
+  InstallList->push_back(path);
+  if (placedByThisRun) placedByRun_.push_back(path);
+}
+
+void TInstF3::EndProgram() { platform::App().Terminate(); }
 
 }  // namespace installer

@@ -1,18 +1,104 @@
 // TInstF3, the copy window: a borderless strip below the main window with a
 // status caption and a progress bar. The Install command places it and shows
-// it modally; its activation runs the installation run.
+// it modally; its first activation runs the whole installation run: the copy
+// pass extracts the archive volumes into InstallDir\TEMP, places each member
+// as soon as it is written, and after the last member of the last volume the
+// finishing pass registers associations, makes shortcuts, writes the install
+// log and shows the final report. A run that does not get that far is rolled
+// back. Either way the program ends with the run.
 #pragma once
 
-#include <functional>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
 
+#include "archive/unzipper.h"
 #include "platform/form.h"
 
 namespace installer {
 
+// The 1-based number of the archive volume being extracted; read by the
+// progress handler, the end-of-member handler and the rollback's message.
+extern int32_t CurrentVolume;
+
+// The password the archive volumes are encrypted with (fixed at build time).
+const std::string& ArchivePassword();
+
 class TInstF3 {
  public:
   TInstF3();
+  TInstF3(const TInstF3&) = delete;
+  TInstF3& operator=(const TInstF3&) = delete;
+
   platform::Form form;
+  archive::TUnZipper UnZipper1;
+
+  // Line 0: the install log's header; then every file and shortcut file in
+  // the order they were put in place. Exists from the start of the
+  // extraction until the log is written or the run is rolled back.
+  std::unique_ptr<std::vector<std::string>> InstallList;
+  // Report texts: runs of entries "\"path\", " (GroupError is a whole sentence).
+  std::string NotUpdatedFiles, NotCreatedFiles, FailedShortcuts, GroupError;
+  bool Finished = false;
+
+  // Window events.
+  void FormShow();  // activation: runs the installation run once
+  void FormCloseQuery(bool& canClose);
+  void UnZipper1TotalPercentDone(archive::TUnZipper* sender, int percent);
+  void UnZipper1EndUnZip(archive::TUnZipper* sender, int fileIndex, const std::string& fName);
+
+  // Steps of the run, shared by the handlers above.
+  void PlaceFile(const std::string& name);
+  void FinishInstall();
+  void AbortInstall();
+  // Message of the rollback: names the volume that was being read.
+  std::string AbortMessage() const;
+
+  // Association pass, program group and shortcut pass of the finishing pass.
+  void RegisterAssociations();
+  void CreateProgramGroup();
+  void CreateShortcuts();
+
+  // True once the run has started (a later activation does nothing).
+  bool RunStarted() const { return runStarted_; }
+
+ private:
+  void PrepareRun();
+  bool MakeRunFolders();
+  void RunVolumes();
+  void ShowFinalReport();
+  void EndProgram();
+  void Record(const std::string& path, bool placedByThisRun);
+  // Creates a folder with its missing parents and remembers those it made.
+  void MakeFolder(const std::string& dir);
+  void RemoveCreatedFolders();
+  void SetCaption(const std::string& text);
+  void AdvanceProgress(int units);
+
+  bool runStarted_ = false;
+  // Paths of InstallList that this run put in place (files moved into
+  // place, shortcut files saved). The rollback deletes only these, never a
+  // file that was there before the run.
+  std::vector<std::string> placedByRun_;
+  // Folders this run created, parents included; the rollback removes those
+  // that are empty, deepest first.
+  std::vector<std::string> createdFolders_;
+  // Set when the run cannot go on for a reason other than the archive; the
+  // rollback then shows this text instead of the archive message.
+  std::string abortReason_;
 };
+
+// Replaces every "%InstallDir%" (any letter case) by InstallDir.
+std::string ExpandInstallDir(const std::string& text);
+// Replaces every "%STARTDIR%" (any letter case) by StartDir, with a backslash
+// appended when StartDir is a bare drive such as "C:".
+std::string ExpandStartDir(const std::string& text);
+
+// Clears the read-only attribute of a file if it is set.
+void ClearReadOnly(const std::string& path);
+// Deletes a folder with everything in it; read-only files and whatever
+// cannot be deleted stay, and so do the folders that hold them.
+void RemoveTree(const std::string& folder);
 
 }  // namespace installer

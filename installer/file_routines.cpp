@@ -1,0 +1,56 @@
+// File routines of the installation run: clearing the read-only attribute
+// and deleting a folder tree.
+#include <algorithm>
+
+#include "installer/inst_f3.h"
+#include "platform/platform.h"
+
+namespace installer {
+
+void ClearReadOnly(const std::string& path) {
+  auto& files = platform::files();
+  const uint32_t attributes = files.GetAttributes(path);
+  if (attributes == platform::kInvalidAttributes) return;
+  if (attributes & platform::kAttrReadOnly)
+    files.SetAttributes(path, attributes & ~platform::kAttrReadOnly);
+}
+
+void RemoveTree(const std::string& folder) {
+  auto& files = platform::files();
+  for (const platform::FindData& entry : files.Enumerate(folder, "*.*")) {
+    if (entry.name == "." || entry.name == "..") continue;
+    const std::string path = folder + "\\" + entry.name;
+    if (entry.attributes & platform::kAttrDirectory) {
+      RemoveTree(path);
+    } else {
+      files.DeleteFile(path);  // a read-only file stays
+    }
+  }
+  files.RemoveDir(folder);
+}
+
+void TInstF3::MakeFolder(const std::string& dir) {
+  auto& files = platform::files();
+  std::vector<std::string> missing;
+  for (std::string d = dir; !d.empty() && !files.DirectoryExists(d);) {
+    missing.push_back(d);
+    const size_t slash = d.rfind('\\');
+    if (slash == std::string::npos || slash == 0) break;
+    d.resize(slash);
+    if (d.size() == 2 && d[1] == ':') break;  // a drive root
+  }
+  if (missing.empty()) return;
+  files.ForceDirectories(dir);
+  for (const std::string& d : missing) {
+    if (files.DirectoryExists(d)) createdFolders_.push_back(d);
+  }
+}
+
+void TInstF3::RemoveCreatedFolders() {
+  std::stable_sort(createdFolders_.begin(), createdFolders_.end(),
+                   [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+  for (const std::string& d : createdFolders_) platform::files().RemoveDir(d);
+  createdFolders_.clear();
+}
+
+}  // namespace installer

@@ -1,0 +1,46 @@
+// The finishing pass: runs inside the end-of-member event of the last member
+// of the last volume. It places the self-copy, removes the staging folder,
+// registers associations, makes the program group and the shortcuts, writes
+// the install log, shows the final report, starts the post-install program
+// and ends the program. Until the log is written the run can still be rolled
+// back: an exception here leaves the unzip operation and the copy pass
+// rolls back.
+#include "installer/final_report.h"
+#include "installer/inst_f3.h"
+#include "installer/install_log.h"
+#include "installer/profile.h"
+#include "platform/platform.h"
+#include "support/cp1251.h"
+
+namespace installer {
+
+void TInstF3::FinishInstall() {
+  const ProductProfile& p = Profile();
+  if (!p.SelfCopyName.empty()) PlaceFile(p.SelfCopyName);
+  RemoveTree(p.InstallDir + "\\TEMP");
+  SetCaption(p.InstallCaption + support::Cp1251(": создание ярлыков..."));
+  RegisterAssociations();
+  CreateProgramGroup();
+  CreateShortcuts();
+  if (InstallList) WriteInstallLog(p.InstallDir + "\\UNINST\\" + p.LogName, *InstallList);
+
+  InstallList.reset();
+  placedByRun_.clear();
+  Finished = true;
+  SetCaption(p.InstallCaption);
+
+  const ReportTexts texts =
+      CompleteReportTexts(NotUpdatedFiles, NotCreatedFiles, FailedShortcuts, GroupError);
+  if (texts.HasProblems() || p.FinalMessage) {
+    platform::MessageBoxRequest box;
+    box.kind = platform::MessageKind::Information;
+    box.text = ComposeFinalReport(p, texts);
+    box.buttons = platform::kButtonOk;
+    platform::ui().MessageBox(box);
+  }
+  if (!texts.HasProblems() && PostInstallWillRun(p))
+    StartProgram(p.PostInstallProgram, p.PostInstallParams, p.PostInstallDir, 0);
+  EndProgram();
+}
+
+}  // namespace installer

@@ -1,0 +1,143 @@
+// Placement of one extracted member: from the staging folder to the install
+// folder, or to the system folder for members under SYSTEM\. Members of
+// excluded components stay staged, kept files that exist are not replaced,
+// system files are replaced only by newer copies, and an old file that cannot
+// be deleted brings up the retry dialog. What was placed goes to the install
+// list, what failed to the report texts, new folders to ProductDirs.
+#include "installer/inst_f3.h"
+#include "installer/profile.h"
+#include "platform/platform.h"
+#include "support/cp1251.h"
+
+namespace installer {
+
+using support::Cp1251;
+
+namespace {
+
+const char kSystemPrefix[] = "SYSTEM\\";
+constexpr size_t kSystemPrefixLength = sizeof kSystemPrefix - 1;
+constexpr size_t kSystemNameMax = 200;  // characters of a system member's name kept
+
+std::string FolderPart(const std::string& path) {
+  const size_t slash = path.rfind('\\');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+std::string TrimBlanks(const std::string& s) {
+  size_t first = 0, last = s.size();
+  while (first < last && static_cast<unsigned char>(s[first]) <= ' ') ++first;
+  while (last > first && static_cast<unsigned char>(s[last - 1]) <= ' ') --last;
+  return s.substr(first, last - first);
+}
+
+bool IsExcluded(const std::string& name) {
+  const ProductProfile& p = Profile();
+  const std::string dir = FolderPart(name);
+  if (dir.empty() || !p.ExcludedComponents) return false;
+  auto& text = platform::text();
+  const std::string top = TrimBlanks(text.UpperCase(dir.substr(0, dir.find('\\'))));
+  for (const std::string& excluded : *p.ExcludedComponents) {
+    if (text.Compare(excluded, top, true) == 0) return true;
+  }
+  return false;
+}
+
+bool IsKeptFile(const std::string& name) {
+  const ProductProfile& p = Profile();
+  auto& text = platform::text();
+  const std::string upper = text.UpperCase(name);
+  for (int32_t i = 0; i < p.KeptFileCount && i < kKeptFileSlots; ++i) {
+    if (text.UpperCase(p.KeptFiles[static_cast<size_t>(i)]) == upper) return true;
+  }
+  return false;
+}
+
+// True when the staged copy of a system file is strictly newer than the
+// installed one (local times, two-second resolution). When a time cannot be
+// read the installed file is left alone.
+bool StagedIsNewer(const std::string& staged, const std::string& target) {
+  auto& files = platform::files();
+  uint32_t stagedTime = 0, targetTime = 0;
+  if (!files.GetDosTime(staged, stagedTime) || !files.GetDosTime(target, targetTime)) return false;
+  return stagedTime > targetTime;  // date in the high word, time in the low word
+}
+
+void AddEntry(std::string& list, const std::string& path) { list += "\"" + path + "\", "; }
+
+// Records a folder that placement created, in upper case, unless
+// ProductDirs already lists it or is full.
+void RecordProductDir(const std::string& dir) {
+  ProductProfile& p = Profile();
+  const std::string upper = UpperAscii(dir);
+  for (int32_t i = 0; i < p.ProductDirCount && i < kProductDirSlots; ++i) {
+    if (UpperAscii(p.ProductDirs[static_cast<size_t>(i)]) == upper) return;
+  }
+  p.AddProductDir(upper);
+}
+
+std::string RetryText(const std::string& target) {
+  return Cp1251("Ошибка при обновлении файла \"") + target +
+         Cp1251("\". Возможно, прежняя версия файла используется ") +
+         Cp1251("в одном из работающих приложений. Закройте все приложения, ") +
+         Cp1251("кроме программы установки ") + Profile().ProductName +
+         Cp1251(", и повторите попытку обновления, ") +
+         Cp1251(
+             "нажав кнопку \"Повтор\".\r\nПри повторном возникновении ошибки нажмите кнопку "
+             "\"Далее\".");
+}
+
+}  // namespace
+
+void TInstF3::PlaceFile(const std::string& name) {
+  if (IsExcluded(name)) return;
+
+  const ProductProfile& p = Profile();
+  auto& files = platform::files();
+  const std::string staged = p.InstallDir + "\\TEMP\\" + name;
+  const bool system = UpperAscii(name.substr(0, kSystemPrefixLength)) == kSystemPrefix;
+  const std::string target =
+      system ? p.SystemDir + "\\" + name.substr(kSystemPrefixLength, kSystemNameMax)
+             : p.InstallDir + "\\" + name;
+
+  if (system && files.FileExists(target) && !StagedIsNewer(staged, target)) return;
+
+  const std::string targetDir = FolderPart(target);
+  if (!targetDir.empty() && !files.DirectoryExists(targetDir)) {
+    MakeFolder(targetDir);
+    RecordProductDir(targetDir);
+  }
+
+  bool placedNow = true;
+  if (!IsKeptFile(name)) {
+    bool ok = true;
+    if (files.FileExists(target)) {
+      ClearReadOnly(target);
+      ok = files.DeleteFile(target);
+    }
+    while (!ok) {
+      platform::MessageBoxRequest box;
+      box.kind = platform::MessageKind::Warning;
+      box.text = RetryText(target);
+      box.buttons = platform::kButtonRetry | platform::kButtonIgnore;
+      if (platform::ui().MessageBox(box) == platform::kButtonIgnore) break;
+      ok = files.DeleteFile(target);
+    }
+    if (!ok || !files.MoveFile(staged, target)) {
+      AddEntry(NotUpdatedFiles, target);
+      files.DeleteFile(staged);
+      return;
+    }
+  } else if (files.FileExists(target)) {
+    files.DeleteFile(staged);  // the existing file stays, and is still recorded
+    placedNow = false;
+  } else if (!files.MoveFile(staged, target)) {
+    AddEntry(NotCreatedFiles, target);
+    files.DeleteFile(staged);
+    return;
+  }
+
+  if (!system) Record(target, placedNow);
+}
+
+}  // namespace installer

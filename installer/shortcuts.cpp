@@ -1,0 +1,74 @@
+// The program group and the shortcut pass of the finishing pass.
+#include "installer/shortcuts.h"
+
+#include "installer/inst_f3.h"
+#include "installer/profile.h"
+#include "platform/platform.h"
+#include "support/cp1251.h"
+
+namespace installer {
+
+namespace {
+
+constexpr int kShortcutProgress = 5;   // progress units per shortcut row made or tried
+constexpr size_t kGroupNameMax = 100;  // characters of the group name in messages
+
+}  // namespace
+
+std::string SavedLinkPath(const std::string& linkPath) { return linkPath.substr(0, kLinkPathMax); }
+
+bool CreateShortcut(const std::string& Target, const std::string& Arguments,
+                    const std::string& WorkDir, const std::string& LinkPath) {
+  platform::ShellLink link;
+  link.target = Target;
+  link.arguments = Arguments;
+  link.workingDir = WorkDir;
+  return platform::shell().CreateShellLink(link, SavedLinkPath(LinkPath));
+}
+
+// The group name as messages show it: without its leading backslash.
+std::string GroupDisplayName(const std::string& programGroup) {
+  return programGroup.empty() ? std::string() : programGroup.substr(1, kGroupNameMax);
+}
+
+void TInstF3::CreateProgramGroup() {
+  const ProductProfile& p = Profile();
+  if (!p.LinksStartMenu) return;
+  auto& files = platform::files();
+  // Without a known Programs folder there is no place for the group: it is
+  // reported like a group that could not be made.
+  const std::string group = p.ProgramsDir + p.ProgramGroup;
+  if (!p.ProgramsDir.empty() && !files.DirectoryExists(group)) files.CreateDir(group);
+  if (p.ProgramsDir.empty() || !files.DirectoryExists(group)) {
+    GroupError = support::Cp1251("Не удалось создать программную группу \"") +
+                 GroupDisplayName(p.ProgramGroup) + "\".\r\n";
+  }
+}
+
+void TInstF3::CreateShortcuts() {
+  const ProductProfile& p = Profile();
+  auto& files = platform::files();
+  auto& text = platform::text();
+  const std::string desktop = text.UpperCase(p.DesktopDir);
+  const std::string programs = text.UpperCase(p.ProgramsDir);
+  for (int32_t i = 0; i < p.ShortcutCount && i < kShortcutSlots; ++i) {
+    const ShortcutRecord& s = p.Shortcuts[static_cast<size_t>(i)];
+    const std::string linkDir = text.UpperCase(s.LinkDir);
+    if (linkDir == desktop && !p.LinksDesktop) continue;
+    if (!programs.empty() && linkDir.find(programs) != std::string::npos && !p.LinksStartMenu)
+      continue;
+    if (files.FileExists(s.Target)) {
+      const std::string linkPath = s.LinkDir + "\\" + s.LinkName + ".lnk";
+      if (files.DirectoryExists(s.LinkDir) &&
+          CreateShortcut(s.Target, s.Arguments, s.WorkDir, linkPath)) {
+        Record(SavedLinkPath(linkPath), true);
+      } else {
+        FailedShortcuts += "\"" + s.LinkDir + "\\" + s.LinkName + "\", ";
+      }
+    }
+    AdvanceProgress(kShortcutProgress);
+    platform::ui().ProcessMessages();
+  }
+}
+
+}  // namespace installer
