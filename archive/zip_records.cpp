@@ -147,16 +147,17 @@ std::string ConvertStoredName(const std::string& stored) {
     if (c == '/') c = '\\';
   name = platform::text().OemToAnsi(name);
 
-  // A drive prefix ("C:") would take the folder rule out of the destination.
-  size_t start = 0;
-  if (name.size() >= 2 && name[1] == ':') start = 2;
   bool isFolder = !name.empty() && (name.back() == '\\');
   std::string safe;
-  size_t i = start;
+  size_t i = 0;
   while (i <= name.size()) {
     size_t end = name.find('\\', i);
     if (end == std::string::npos) end = name.size();
     std::string part = name.substr(i, end - i);
+    // A drive prefix ("C:") anywhere would let the folder rule leave the
+    // destination (a directory whose second character is ":" counts as a
+    // drive, and "C:x" without a "\" lands beside the destination folder).
+    while (part.size() >= 2 && part[1] == ':') part.erase(0, 2);
     // Windows drops trailing dots and blanks of a component, so "..", ". ."
     // and "..." all climb like "..": only dots and blanks means no name.
     if (part.find_first_not_of(". ") != std::string::npos) {

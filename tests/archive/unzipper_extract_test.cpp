@@ -224,13 +224,15 @@ TEST_F(UnZipperTest, NamesThatTryToEscapeStayInsideDestination) {
 }
 
 TEST_F(UnZipperTest, RootDirIsRemovedFromStoredFolders) {
-  UseArchive(BuildZip({Member("Base/sub/f.txt", "f")}));
+  UseArchive(BuildZip({Member("Base/sub/f.txt", "f"), Member("base/C:evil/g.txt", "g")}));
   zipper.DoAll = true;
   zipper.RecreateDirs = true;
   zipper.SetRootDir("BASE");
   EXPECT_EQ(zipper.RootDir(), "BASE\\");
-  EXPECT_EQ(zipper.UnZip(), 1);
+  EXPECT_EQ(zipper.UnZip(), 2);
   EXPECT_TRUE(Exists("sub\\f.txt"));
+  EXPECT_TRUE(Exists("evil\\g.txt"));
+  EXPECT_FALSE(platform::files().DirectoryExists(temp / "outevil"));
 }
 
 }  // namespace

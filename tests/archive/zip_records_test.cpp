@@ -64,6 +64,9 @@ TEST(StoredNames, SplitConvertAndKeepInsideDestination) {
       {"a//b/.../ ../c", "a\\b\\", "c"},
       {"..", "", ""},
       {"dir\\..", "", "dir"},
+      {"C:D:x", "", "x"},
+      {"\\C:x", "", "x"},
+      {"x/C:y/f", "x\\y\\", "f"},
   };
   for (const Case& c : cases) {
     std::string directory, file;
