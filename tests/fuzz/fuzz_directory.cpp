@@ -1,0 +1,70 @@
+// The archive reader on arbitrary bytes: end record search, central and local
+// headers, the local header scan, comments, and an extraction of everything
+// into a scratch folder. Nothing may crash, hang or write outside the folder.
+#include <unistd.h>
+
+#include <cstdint>
+#include <string>
+
+#include "archive/unzipper.h"
+#include "platform/platform.h"
+
+namespace {
+
+// Answers every box with its first button and cancels every dialog.
+class QuietUi : public platform::Ui {
+ public:
+  platform::Button MessageBox(const platform::MessageBoxRequest& r) override {
+    for (unsigned b = 1; b <= platform::kButtonIgnore; b <<= 1)
+      if (r.buttons & b) return platform::Button(b);
+    return platform::kButtonNone;
+  }
+  bool ChooseFolder(const std::string&, std::string&) override { return false; }
+  bool OpenFileDialog(const std::string&, const std::string&, std::string&) override {
+    return false;
+  }
+  void ProcessMessages() override {}
+  void SetCursor(platform::Cursor) override {}
+  int ShowModal(platform::Form&) override { return 0; }
+};
+
+const std::string& Scratch() {
+  static const std::string dir = [] {
+    platform::InstallDefault();
+    static QuietUi ui;
+    platform::Current().ui = &ui;
+    return "/tmp/fuzz_directory_" + std::to_string(getpid());
+  }();
+  return dir;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+  const std::string& dir = Scratch();
+  platform::files().ForceDirectories(dir);
+  std::string zip = dir + "/in.zip";
+  {
+    std::string error;
+    auto f = platform::files().Open(zip, platform::OpenMode::Create, &error);
+    if (!f) return 0;
+    f->Write(bytes, int32_t(size));
+  }
+  archive::TUnZipper zipper;
+  zipper.IncompleteZipMode = size % 2 ? archive::izAssumeBad : archive::izAssumeMulti;
+  zipper.DoAll = true;
+  zipper.RecreateDirs = true;
+  zipper.OverwriteMode = archive::Always;
+  zipper.OnGetNextDisk = [](archive::TUnZipper*, int, std::string& name) { name.clear(); };
+  try {
+    zipper.SetZipName(zip);
+    zipper.SetDestDir(dir + "/out");
+    zipper.ArchiveComment();
+    for (int i = 0; i < zipper.MemberCount() && i < 64; ++i) zipper.MemberComment(i);
+    if (zipper.MemberCount() <= 64) zipper.UnZip();
+  } catch (const support::Exception&) {
+  }
+  std::string cmd = "rm -rf '" + dir + "/out'";
+  if (std::system(cmd.c_str()) != 0) return 0;
+  return 0;
+}
