@@ -1,0 +1,181 @@
+// A machine for installation runs: a distribution folder with archive
+// volumes built at test time (stored members, encrypted with the build's
+// password), an install folder, system, Programs and desktop folders, a
+// registry and a shell that record what the run writes, files whose deletes
+// and moves can be made to fail, and the scripted user interface. Works
+// alike natively and under Wine.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "installer/inst_f3.h"
+#include "installer/profile.h"
+#include "platform/platform.h"
+#include "platform/scripted_ui.h"
+#include "tests/common/test_paths.h"
+
+namespace run_test {
+
+struct ArchiveMember {
+  std::string name;  // stored name, "/" or "\" between folders
+  std::string data;
+  uint32_t dosDateTime = 0x5A8C6000;  // 2025-04-12 12:00:00
+  bool damaged = false;               // one data byte flipped: the CRC check fails
+  uint32_t attributes = 0x20;
+};
+
+// A single-volume archive of stored members encrypted with password.
+std::string BuildArchive(const std::vector<ArchiveMember>& members, const std::string& password);
+
+// Real files, except that DeleteFile of a listed path (any letter case)
+// fails as long as its count is above 0 (-1: always), and MoveFile from or to
+// a listed path always fails.
+class RunFiles : public platform::Files {
+ public:
+  explicit RunFiles(platform::Files& real) : real_(real) {}
+  std::map<std::string, int> deleteFails;  // upper-case path -> remaining failures
+  std::vector<std::string> moveFails;      // upper-case paths
+  std::vector<std::string> opened;         // every path opened for reading
+
+  std::unique_ptr<platform::File> Open(const std::string& path, platform::OpenMode mode,
+                                       std::string* errorText) override;
+  bool FileExists(const std::string& path) override { return real_.FileExists(path); }
+  bool DirectoryExists(const std::string& path) override { return real_.DirectoryExists(path); }
+  bool CreateDir(const std::string& path) override { return real_.CreateDir(path); }
+  void ForceDirectories(const std::string& path) override { real_.ForceDirectories(path); }
+  bool DeleteFile(const std::string& path) override;
+  bool RemoveDir(const std::string& path) override { return real_.RemoveDir(path); }
+  bool MoveFile(const std::string& from, const std::string& to) override;
+  bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override {
+    return real_.CopyFile(from, to, failIfExists);
+  }
+  uint32_t GetAttributes(const std::string& path) override { return real_.GetAttributes(path); }
+  bool SetAttributes(const std::string& path, uint32_t a) override {
+    return real_.SetAttributes(path, a);
+  }
+  bool GetDosTime(const std::string& path, uint32_t& t) override {
+    return real_.GetDosTime(path, t);
+  }
+  bool SetDosTime(const std::string& path, uint32_t t) override {
+    return real_.SetDosTime(path, t);
+  }
+  std::vector<platform::FindData> Enumerate(const std::string& folder,
+                                            const std::string& mask) override {
+    return real_.Enumerate(folder, mask);
+  }
+  std::string TempDir() override { return real_.TempDir(); }
+
+ private:
+  platform::Files& real_;
+};
+
+// Registry writes in order; keys compared without regard to letter case.
+class RecordingRegistry : public platform::Registry {
+ public:
+  struct Write {
+    platform::RootKey root;
+    std::string key, value;
+  };
+  std::vector<Write> writes;
+  int failAtWrite = -1;  // the write with this 0-based number (and only it) fails
+
+  bool OpenKey(platform::RootKey, const std::string&, uint32_t) override { return false; }
+  bool ReadString(platform::RootKey, const std::string&, const std::string&,
+                  std::string&) override {
+    return false;
+  }
+  bool WriteDefault(platform::RootKey root, const std::string& key,
+                    const std::string& value) override;
+};
+
+// Records links (and saves a small file at each link path so that it exists
+// on disk) and started programs.
+class RecordingShell : public platform::Shell {
+ public:
+  explicit RecordingShell(platform::Shell& real) : real_(real) {}
+  struct Link {
+    std::string path;
+    platform::ShellLink link;
+  };
+  std::string exePath, systemDir, programsDir, desktopDir;
+  std::vector<Link> links;
+  std::vector<platform::ExecuteRequest> started;
+  bool linksFail = false;
+
+  std::string ExePath() override { return exePath; }
+  std::string SystemDir() override { return systemDir; }
+  std::string SpecialFolderPath(platform::SpecialFolder folder) override {
+    return folder == platform::SpecialFolder::Programs ? programsDir : desktopDir;
+  }
+  bool CreateShellLink(const platform::ShellLink& link, const std::string& linkPath) override;
+  bool Execute(const platform::ExecuteRequest& request) override {
+    started.push_back(request);
+    return true;
+  }
+  platform::DriveType GetDriveType(const std::string& root) override {
+    return real_.GetDriveType(root);
+  }
+  bool GetVolumeLabel(const std::string& root, std::string& label) override {
+    return real_.GetVolumeLabel(root, label);
+  }
+  platform::ResourceStatus FindResource(const std::string& type, const std::string& name,
+                                        const uint8_t*& data, uint32_t& size) override {
+    return real_.FindResource(type, name, data, size);
+  }
+  std::string LoadString(uint32_t id) override { return real_.LoadString(id); }
+
+ private:
+  platform::Shell& real_;
+};
+
+class RunTest : public ::testing::Test {
+ protected:
+  RunTest();
+  void SetUp() override;
+  void TearDown() override;
+
+  // Fills the profile from product as the start-up sequence and the Install
+  // command would, for an install into Install().
+  void Prepare(const installer::ProductDefinition& product = installer::ShippedProduct());
+  // Writes volume n (1-based) of the archive into the distribution folder.
+  void WriteVolume(int n, const std::vector<ArchiveMember>& members);
+  // The copy window's first activation: the whole run.
+  void Run();
+
+  std::string Install(const std::string& rel = "") const {
+    return rel.empty() ? root_->Path() + "\\Product" : root_->Path() + "\\Product\\" + rel;
+  }
+  std::string Sys(const std::string& rel) const { return systemDir_ + "\\" + rel; }
+  std::string Group() const { return programsDir_ + "\\Mentorix for Volmar"; }
+  std::string Read(const std::string& path) const;
+  void Write(const std::string& path, const std::string& bytes);
+  std::vector<std::string> BoxTexts() const;
+  std::string LogPath() const { return Install("UNINST\\mtxvlm.log"); }
+
+  // The members every shortcut row of the shipped product points to.
+  static std::vector<ArchiveMember> ProductMembers();
+
+  std::unique_ptr<testing_support::TempFolder> root_;
+  std::string dist_, systemDir_, programsDir_, desktopDir_;
+  std::unique_ptr<RunFiles> files_;
+  RecordingRegistry registry_;
+  std::unique_ptr<RecordingShell> shell_;
+  platform::ScriptedUi ui_;
+  std::unique_ptr<installer::TInstF3> copier_;
+
+ private:
+  platform::Services saved_;
+};
+
+// UTF-8 literal as the program's ANSI text.
+std::string A(const char* utf8);
+// ANSI (1251) text as the OEM code page (866) that archives store names in;
+// Russian letters other than Ё/ё only.
+std::string Oem(const std::string& ansi);
+
+}  // namespace run_test
