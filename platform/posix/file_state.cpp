@@ -19,6 +19,8 @@ const char* const kAccessDenied = "Access is denied";
 const char* const kSharing =
     "The process cannot access the file because it is being used by another process";
 const char* const kExists = "The file exists";
+const char* const kInvalidName =
+    "The filename, directory name, or volume label syntax is incorrect";
 
 bool StatOf(const std::string& linuxPath, struct stat& st) {
   return ::stat(linuxPath.c_str(), &st) == 0;

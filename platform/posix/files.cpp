@@ -137,6 +137,7 @@ class PosixFiles : public Files {
     }
     struct stat st;
     const bool existed = StatOf(lp, st);
+    if (!existed && mode == OpenMode::Create && !ValidNewPath(path)) return fail(kInvalidName);
     if (existed) {
       if (S_ISDIR(st.st_mode)) return fail(kAccessDenied);
       if ((rec.access & kAccessWrite) && ReadOnly(st)) return fail(kAccessDenied);
@@ -175,6 +176,7 @@ class PosixFiles : public Files {
   }
 
   bool CreateDir(const std::string& path) override {
+    if (!ValidNewPath(path)) return false;
     const std::string lp = Resolve(path);
     if (::mkdir(lp.c_str(), 0755) != 0) return false;
     NoteEntry(lp, true);
@@ -217,6 +219,7 @@ class PosixFiles : public Files {
 
   bool MoveFile(const std::string& from, const std::string& to) override {
     if (Listed(faults().moveFails, from) || Listed(faults().moveFails, to)) return false;
+    if (!ValidNewPath(to)) return false;
     const std::string src = Resolve(from);
     std::string dst = Resolve(to);
     struct stat st, dstSt;
@@ -243,6 +246,7 @@ class PosixFiles : public Files {
   }
 
   bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override {
+    if (!ValidNewPath(to)) return false;
     const std::string src = Resolve(from);
     const std::string dst = Resolve(to);
     struct stat st, dstSt;

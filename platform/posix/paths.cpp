@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <set>
 #include <unordered_map>
 
@@ -202,6 +203,16 @@ std::string Resolve(const std::string& windowsPath) {
     }
   }
   return cur.empty() ? "." : cur;
+}
+
+bool ValidNewPath(const std::string& windowsPath) {
+  const bool drive = windowsPath.size() >= 2 && windowsPath[1] == ':' &&
+                     std::isalpha(static_cast<unsigned char>(windowsPath[0]));
+  for (size_t i = drive ? 2 : 0; i < windowsPath.size(); ++i) {
+    const auto c = static_cast<unsigned char>(windowsPath[i]);
+    if (c < 0x20 || std::strchr("<>:\"|?*", c) != nullptr) return false;
+  }
+  return true;
 }
 
 void NoteEntry(const std::string& linuxPath, bool added) {

@@ -11,6 +11,11 @@ namespace platform::posix {
 // letter case as far as it exists.
 std::string Resolve(const std::string& windowsPath);
 
+// False when a path cannot name a new Windows file or folder: a character
+// that Windows forbids in names (< > : " | ? * and control characters) after
+// the drive prefix.
+bool ValidNewPath(const std::string& windowsPath);
+
 // Keeps the lookup cache current after this platform added or removed the
 // entry at linuxPath.
 void NoteEntry(const std::string& linuxPath, bool added);

@@ -252,6 +252,18 @@ TEST(Files, CreateEmptiesAnExistingFile) {
   EXPECT_EQ(bytes, "new");
 }
 
+TEST(Files, NamesWithCharactersWindowsForbidsAreRefused) {
+  TempFolder dir;
+  // (":" too natively; on NTFS and under Wine "a:b" names a stream of "a".)
+  for (const char* name : {"a*b", "a?b", "a|b", "a<b", "a>b", "a\"b"}) {
+    std::string error;
+    EXPECT_FALSE(files().Open(dir / name, platform::OpenMode::Create, &error)) << name;
+    EXPECT_FALSE(error.empty()) << name;
+    EXPECT_FALSE(files().CreateDir(dir / name)) << name;
+  }
+  EXPECT_TRUE(files().Enumerate(dir.Path(), "*").empty());
+}
+
 TEST(Files, TempDirExistsWithoutTrailingBackslash) {
   const std::string temp = files().TempDir();
   ASSERT_FALSE(temp.empty());

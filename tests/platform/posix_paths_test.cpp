@@ -101,6 +101,13 @@ TEST_F(DriveRootTest, ManyFilesInOneFolderStayFast) {
   EXPECT_EQ(files().Enumerate("C:\\Many", "*").size(), 1500u);
 }
 
+TEST(PosixPaths, ColonInsideAPathIsRefused) {
+  TempFolder dir;
+  EXPECT_FALSE(WriteFileBytes(dir / "a:b", "x"));
+  EXPECT_FALSE(files().CreateDir(dir / "C:evil"));
+  EXPECT_TRUE(files().Enumerate(dir.Path(), "*").empty());
+}
+
 TEST(PosixPaths, AbsoluteLinuxPathsAreUsedAsIs) {
   char pattern[] = "/tmp/setup-abs-XXXXXX";
   ASSERT_NE(::mkdtemp(pattern), nullptr);
