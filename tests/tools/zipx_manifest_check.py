@@ -2,14 +2,14 @@
 """Extracts the shared test archives with zipx and compares every extracted
 member of the checked methods with the SHA-256 of its correct content.
 
-usage: zipx_manifest_check.py ZIPX TESTDATA_DIR WORK_DIR METHOD[,METHOD...]
+usage: zipx_manifest_check.py ZIPX TESTDATA_DIR WORK_DIR METHOD[;METHOD...]
 
 Split sets are copied to the .001/.002 names that the default volume request
 asks for (the last segment also under the next number, since it is asked for
 again once an earlier volume was read). Exit status 0 when all match."""
 import collections, csv, hashlib, os, shutil, subprocess, sys
 
-zipx, testdata, work, methods = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4].split(',')
+zipx, testdata, work, methods = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4].split(';')
 rows = collections.defaultdict(list)
 with open(os.path.join(testdata, 'MANIFEST.tsv'), newline='') as f:
     for row in csv.DictReader(f, delimiter='\t'):
