@@ -4,6 +4,7 @@
 // told to terminate.
 #include <windows.h>
 
+#include "installer/folder_chooser.h"
 #include "installer/inst_f1.h"
 #include "platform/form.h"
 #include "platform/platform.h"
@@ -12,6 +13,9 @@
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   platform::InstallDefault();
   platform::win32::InstallFormView();
+  installer::TFolderChooser::NetworkDialog() = [] {
+    return WNetConnectionDialog(GetActiveWindow(), RESOURCETYPE_DISK) == NO_ERROR;
+  };
   installer::TInstF1 mainForm;
   mainForm.FormCreate();
   // A failed archive check has shown its message and asked to terminate:

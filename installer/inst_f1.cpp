@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "installer/folder_chooser.h"
 #include "installer/settings.h"
 #include "platform/platform.h"
 #include "support/cp1251.h"
@@ -225,7 +226,8 @@ void TInstF1::Timer1Timer() {
 void TInstF1::Button1Click() {
   std::string folder = form["Edit1"].caption;
   if (!platform::files().DirectoryExists(folder)) folder = Profile().ProgramFilesDir;
-  if (platform::ui().ChooseFolder(Cp1251("Выбор каталога"), folder)) form["Edit1"].caption = folder;
+  TFolderChooser chooser;
+  if (chooser.Execute(folder)) form["Edit1"].caption = folder;
 }
 
 void TInstF1::Button2Click(int tag) {

@@ -194,6 +194,18 @@ void Form::ToggleItem(const std::string& controlName, int index) {
   if (c.onClick) c.onClick();
 }
 
+void Form::Select(const std::string& controlName, int index) {
+  Control& c = (*this)[controlName];
+  if (!c.enabled || index < -1 || index >= static_cast<int>(c.items.size())) return;
+  c.itemIndex = index;
+  if (c.onClick) c.onClick();
+}
+
+void Form::DoubleClick(const std::string& controlName) {
+  Control& c = (*this)[controlName];
+  if (c.enabled && c.onDblClick) c.onDblClick();
+}
+
 void Form::Tick(const std::string& controlName) {
   Control& c = (*this)[controlName];
   if (c.enabled && c.onClick) c.onClick();

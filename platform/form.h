@@ -22,6 +22,8 @@ enum class ControlKind {
   Panel,
   Memo,
   CheckListBox,
+  ListBox,
+  ComboBox,  // a drop-down list to pick one item from
   ProgressBar,
   Timer
 };
@@ -91,12 +93,15 @@ struct Control {
   int bevelWidth = 0;              // panels: width of the raised frame (0: none)
   std::vector<std::string> lines;  // memo: one line (paragraph) each
   bool readOnly = false;
-  std::vector<CheckItem> items;  // check list box
+  std::vector<CheckItem> items;  // check list box, list box, combo box
+  int itemIndex = -1;            // list and combo box: the selected item
   int itemHeight = 13;
   int interval = 0;                              // timer, milliseconds
   int position = 0, minimum = 0, maximum = 100;  // progress bar
-  // Button press, timer tick, or a toggle of a check list item's box.
+  // Button press, timer tick, a toggle of a check list item's box, or a new
+  // selection in a list or combo box.
   std::function<void()> onClick;
+  std::function<void()> onDblClick;  // list box
 
   // Sets the caption; an auto-sized label takes the size of its text.
   void SetCaption(const std::string& text);
@@ -164,6 +169,10 @@ class Form {
   void Click(const std::string& control);
   // Toggles item index of a check list box and runs its onClick.
   void ToggleItem(const std::string& control, int index);
+  // Selects item index of a list or combo box and runs its onClick.
+  void Select(const std::string& control, int index);
+  // A double click on a list box's selected item.
+  void DoubleClick(const std::string& control);
   // An enabled timer's tick.
   void Tick(const std::string& control);
   // Key preview: the form's handlers see keys first. Returns the key left over.

@@ -87,6 +87,7 @@ struct Shown {
   bool visible = true, enabled = true;
   int x = -1, y = -1, w = -1, h = -1;
   std::vector<CheckItem> items;
+  int itemIndex = -1;
   std::vector<std::string> lines;
   int position = -1;
   bool timerOn = false;
@@ -344,6 +345,15 @@ void View::CreateControl(Control& c, int index) {
       style |= LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY | WS_VSCROLL;
       exStyle |= WS_EX_CLIENTEDGE;
       break;
+    case ControlKind::ListBox:
+      cls = "LISTBOX";
+      style |= LBS_NOTIFY | LBS_HASSTRINGS | WS_VSCROLL;
+      exStyle |= WS_EX_CLIENTEDGE;
+      break;
+    case ControlKind::ComboBox:
+      cls = "COMBOBOX";
+      style |= CBS_DROPDOWNLIST | CBS_HASSTRINGS | WS_VSCROLL;
+      break;
     case ControlKind::ProgressBar:
       cls = PROGRESS_CLASSA;
       break;
@@ -416,6 +426,30 @@ void View::PushList(Control& c, HWND h, Shown& s) {
   s.items = c.items;
 }
 
+// Items and selection of a list or combo box.
+void PushItems(const Control& c, HWND h, Shown& s) {
+  const bool combo = c.kind == ControlKind::ComboBox;
+  bool same = s.items.size() == c.items.size();
+  for (size_t i = 0; same && i < c.items.size(); ++i)
+    same = s.items[i].caption == c.items[i].caption;
+  if (!same) {
+    SendMessageA(h, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(h, combo ? CB_RESETCONTENT : LB_RESETCONTENT, 0, 0);
+    for (const auto& item : c.items) {
+      SendMessageA(h, combo ? CB_ADDSTRING : LB_ADDSTRING, 0,
+                   reinterpret_cast<LPARAM>(item.caption.c_str()));
+    }
+    SendMessageA(h, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(h, nullptr, TRUE);
+    s.items = c.items;
+    s.itemIndex = -2;
+  }
+  if (c.itemIndex != s.itemIndex) {
+    SendMessageA(h, combo ? CB_SETCURSEL : LB_SETCURSEL, static_cast<WPARAM>(c.itemIndex), 0);
+    s.itemIndex = c.itemIndex;
+  }
+}
+
 void View::Push() {
   if (!hwnd_) return;
   if (form_.caption != shownCaption_) {
@@ -470,6 +504,10 @@ void View::Push() {
         break;
       case ControlKind::CheckListBox:
         PushList(c, h, s);
+        break;
+      case ControlKind::ListBox:
+      case ControlKind::ComboBox:
+        PushItems(c, h, s);
         break;
       case ControlKind::ProgressBar:
         if (s.position < 0) SendMessageA(h, PBM_SETRANGE32, c.minimum, c.maximum);
@@ -643,9 +681,24 @@ LRESULT View::Proc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_COMMAND: {
       Control* c = ControlOf(reinterpret_cast<HWND>(lp));
-      if (c && c->kind == ControlKind::Button && HIWORD(wp) == BN_CLICKED) {
-        const std::string name = c->name;
+      if (!c) break;
+      const std::string name = c->name;
+      const HWND h = reinterpret_cast<HWND>(lp);
+      if (c->kind == ControlKind::Button && HIWORD(wp) == BN_CLICKED) {
         Fire([&] { form_.Click(name); });
+        return 0;
+      }
+      const bool list = c->kind == ControlKind::ListBox;
+      if ((list && HIWORD(wp) == LBN_SELCHANGE) ||
+          (c->kind == ControlKind::ComboBox && HIWORD(wp) == CBN_SELCHANGE)) {
+        const int index =
+            static_cast<int>(SendMessageA(h, list ? LB_GETCURSEL : CB_GETCURSEL, 0, 0));
+        shown_[c].itemIndex = index;
+        Fire([&] { form_.Select(name, index); });
+        return 0;
+      }
+      if (list && HIWORD(wp) == LBN_DBLCLK) {
+        Fire([&] { form_.DoubleClick(name); });
         return 0;
       }
       break;

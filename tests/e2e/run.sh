@@ -146,6 +146,30 @@ if drv wait "$main" 30000; then
     drv wait "$main" 2000 && ok "main window back after the stop" || fail "main window gone"
   else fail "Install showed no error"; fi
 
+  echo "== the folder chooser"
+  step click "$main" 'Обзор...'
+  if drv wait 'Выбор каталога' 10000; then
+    sleep 1
+    step dump 'Выбор каталога'
+    expect "typed name caption" "${tab}Имя каталога:"
+    expect "folder tree caption" "${tab}Каталоги:"
+    expect "drives caption" "${tab}Диски:"
+    expect "network button" "${tab}Сеть..."
+    name_id=$(awk -F'\t' '$1=="Edit" {print $2}' "$out/drv.out")
+    shot folder-chooser
+    step settext 'Выбор каталога' "$name_id" 'C:\e2e-new-folder'
+    step click 'Выбор каталога' 'OK'
+    if drv wait 'Подтверждение' 10000; then
+      step dump 'Подтверждение'
+      expect "create question" 'Указанный каталог не существует. Создать его?'
+      step click 'Подтверждение' 'Да'
+      drv gone 'Выбор каталога' 10000 || fail "chooser still open after Yes"
+      step dump "$main"
+      expect "chosen folder in the field" "${tab}C:\e2e-new-folder"
+      [ -e "$WINEPREFIX/drive_c/e2e-new-folder" ] && fail "the chooser created the folder" || ok "nothing created"
+    else fail "no question for a missing folder"; fi
+  else fail "Обзор showed no folder chooser"; fi
+
   echo "== closing with Yes ends the program"
   step close "$main"
   if drv wait 'Подтверждение' 10000; then

@@ -84,11 +84,12 @@ void InstallerTest::WriteDistFile(const std::string& name, const std::string& by
   ASSERT_TRUE(testing_support::WriteFileBytes(Dist(name), bytes)) << name;
 }
 
-void InstallerTest::ExpectForm(const std::string& name, std::function<void(platform::Form&)> act) {
-  ui_.ExpectForm([this, name, act](platform::Form& form) {
+void InstallerTest::ExpectForm(const std::string& name, std::function<void(platform::Form&)> act,
+                               bool show) {
+  ui_.ExpectForm([this, name, act, show](platform::Form& form) {
     EXPECT_EQ(form.name, name);
     shownForms_.push_back(form.name);
-    form.Shown();
+    if (show) form.Shown();
     if (act) act(form);
     return form.modalResult != platform::kMrNone ? form.modalResult : platform::kMrCancel;
   });

@@ -125,9 +125,10 @@ class InstallerTest : public ::testing::Test {
   void WriteDistFile(const std::string& name, const std::string& bytes = "x");
   std::string Dist(const std::string& name) const { return dist_->Path() + "\\" + name; }
 
-  // Expects a modal form: onShow runs, then act, and the form's modal result
-  // is returned (cancel when act left none).
-  void ExpectForm(const std::string& name, std::function<void(platform::Form&)> act);
+  // Expects a modal form: onShow runs (unless show is false), then act, and
+  // the form's modal result is returned (cancel when act left none).
+  void ExpectForm(const std::string& name, std::function<void(platform::Form&)> act,
+                  bool show = true);
   // Texts of all message boxes shown so far.
   std::vector<std::string> BoxTexts() const;
 

@@ -250,19 +250,6 @@ TEST_F(StartupTest, WithoutAutoRunTheTimerStaysOff) {
   EXPECT_FALSE(C("Timer1").enabled);
 }
 
-TEST_F(StartupTest, BrowseStartsFromTheFieldOrProgramFiles) {
-  SetRegistryProgramFiles(dist_->Path());
-  Start();
-  C("Edit1").caption = Dist("no such folder");
-  ui_.ExpectFolder(true, "D:\\Chosen");
-  main_->form.Click("Button1");
-  EXPECT_EQ(C("Edit1").caption, "D:\\Chosen");
-
-  ui_.ExpectFolder(false);
-  main_->form.Click("Button1");
-  EXPECT_EQ(C("Edit1").caption, "D:\\Chosen");
-}
-
 TEST_F(StartupTest, ChooserIsPreparedFromComponentsAndExcludedFolders) {
   WriteDistFile("setup.ini", "[ExcludeDir]\n1=docs\n2=Other\n");
   Start(ProductWith({"BASE", "DOCS", "EXTRA"}));
