@@ -112,8 +112,8 @@ struct ExtraLetter {
   int rank;
 };
 constexpr ExtraLetter kExtraLetters[] = {
-    {0x0490, 0x0413, 1},  // Ґ after Г
-    {0x0403, 0x0413, 2},  // Ѓ
+    {0x0403, 0x0413, 1},  // Ѓ after Г
+    {0x0490, 0x0413, 2},  // Ґ
     {0x0402, 0x0414, 1},  // Ђ after Д
     {0x0404, 0x0415, 1},  // Є after Е
     {0x0405, 0x0417, 1},  // Ѕ after З
@@ -128,6 +128,36 @@ constexpr ExtraLetter kExtraLetters[] = {
     {0x040F, 0x0427, 1},  // Џ after Ч
 };
 
+// Signs, spaces and controls in the order CompareStringA gives them under the
+// Russian locale, recorded by sorting every one-byte string with
+// CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE) (ANSI code page 1251).
+// The first group sorts before everything and counts only when the strings
+// are otherwise equal (hyphens, apostrophes, dashes, soft hyphen, controls);
+// the second group are the signs, which sort before the digits.
+constexpr uint8_t kIgnorableOrder[] = {
+    0xAD, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x0E, 0x0F, 0x10, 0x11, 0x12, 0x13, 0x14,
+    0x15, 0x16, 0x17, 0x18, 0x19, 0x1A, 0x1B, 0x1C, 0x1D, 0x1E, 0x1F, 0x7F, 0x27, 0x2D, 0x96, 0x97,
+};
+constexpr uint8_t kSignOrder[] = {
+    0x20, 0xA0, 0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26,
+    0x28, 0x29, 0x2A, 0x2C, 0x2E, 0x2F, 0x3A, 0x3B, 0x3F, 0x40, 0x5B, 0x5C, 0x5D,
+    0x5E, 0x5F, 0x60, 0x7B, 0x7C, 0x7D, 0x7E, 0xA6, 0x91, 0x92, 0x82, 0x93, 0x94,
+    0x84, 0x8B, 0x9B, 0xA4, 0x88, 0x2B, 0x3C, 0x3D, 0x3E, 0xB1, 0xAB, 0xBB, 0xA7,
+    0xA9, 0xAC, 0xAE, 0xB0, 0xB5, 0xB6, 0xB7, 0x85, 0x86, 0x87, 0x95, 0x89, 0x98,
+};
+
+int RankIn(const uint8_t* order, size_t count, uint8_t byte) {
+  for (size_t i = 0; i < count; ++i) {
+    if (order[i] == byte) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+// Hyphens, apostrophes and the like weigh only when the strings are otherwise equal.
+bool IsIgnorable(uint8_t byte) {
+  return RankIn(kIgnorableOrder, sizeof kIgnorableOrder, byte) >= 0;
+}
+
 Weight WeightOf(uint8_t byte) {
   const char32_t cp = CodePointOf(byte);
   const char32_t up = UpperOf(cp);
@@ -140,14 +170,12 @@ Weight WeightOf(uint8_t byte) {
       return {4000 + static_cast<int>(extra.after - 0x0410) * 4 + extra.rank, 0, tertiary};
     }
   }
+  if (cp == 0x2116) return {3000 + ('N' - 'A') * 4 + 1, 0, 0};  // №, as "No"
+  if (cp == 0x2122) return {3000 + ('T' - 'A') * 4 + 1, 0, 0};  // ™, as "TM"
   if (cp >= '0' && cp <= '9') return {2000 + static_cast<int>(cp - '0'), 0, 0};
-  if (cp <= ' ') return {static_cast<int>(cp), 0, 0};  // controls and space
-  return {1000 + byte, 0, 0};                          // punctuation and symbols
-}
-
-// Hyphens and apostrophes weigh only when the strings are otherwise equal.
-bool IsIgnorable(uint8_t byte) {
-  return byte == '-' || byte == '\'' || byte == 0x96 || byte == 0x97;
+  const int sign = RankIn(kSignOrder, sizeof kSignOrder, byte);
+  if (sign >= 0) return {1000 + sign, 0, 0};
+  return {1500 + byte, 0, 0};  // anything else: after the signs, by byte
 }
 
 int Sign(int v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
@@ -176,7 +204,15 @@ std::string LowerCase(const std::string& ansi) {
   return out;
 }
 
-int Compare(const std::string& a, const std::string& b, bool ignoreCase) {
+int Compare(const std::string& rawA, const std::string& rawB, bool ignoreCase) {
+  // The soft hyphen does not count at all.
+  std::string a, b;
+  for (char c : rawA) {
+    if (static_cast<uint8_t>(c) != 0xAD) a += c;
+  }
+  for (char c : rawB) {
+    if (static_cast<uint8_t>(c) != 0xAD) b += c;
+  }
   // Levels in turn over the strings without hyphens and apostrophes: the
   // letters and signs (a prefix first), their accents, their case.
   std::string x, y;
@@ -212,7 +248,11 @@ int Compare(const std::string& a, const std::string& b, bool ignoreCase) {
     const bool ia = IsIgnorable(static_cast<uint8_t>(a[i])),
                ib = IsIgnorable(static_cast<uint8_t>(b[j]));
     if (ia != ib) return ia ? 1 : -1;
-    if (ia && a[i] != b[j]) return static_cast<uint8_t>(a[i]) < static_cast<uint8_t>(b[j]) ? -1 : 1;
+    if (ia && a[i] != b[j]) {
+      const int ra = RankIn(kIgnorableOrder, sizeof kIgnorableOrder, static_cast<uint8_t>(a[i]));
+      const int rb = RankIn(kIgnorableOrder, sizeof kIgnorableOrder, static_cast<uint8_t>(b[j]));
+      return ra < rb ? -1 : 1;
+    }
     ++i, ++j;
   }
   if (i < a.size()) return 1;

@@ -79,7 +79,9 @@ TEST(Text, BuiltComparisonAgreesWithTheSystem) {
                          "жук",      "дом",       "яма",        "Я",         "а",       "file.txt",
                          "file.TXT", "file1.txt", "file10.txt", "file2.txt", "учебник", "Учебники",
                          "co-op",    "coop",      "it's",       "its",       "a-b",     "a_b",
-                         "Ґ",        "г",         "д",          "і",         "и",       "й"};
+                         "Ґ",        "г",         "д",          "і",         "и",       "й",
+                         "+x",       "{x",        "=x",         "~x",        "№ 5",     "No 5",
+                         "«a»",      "a\u00ADb" /* soft hyphen */};
   for (const char* x : words) {
     for (const char* y : words) {
       for (bool ignoreCase : {true, false}) {
