@@ -70,7 +70,6 @@ class TUnZipper {
   TUZOverwriteMode OverwriteMode = Prompt;
   const std::vector<std::string>& FilesList() const { return filesList_; }
   void SetFilesList(const std::vector<std::string>& list) { filesList_ = list; }
-  std::vector<std::string>& FilesListRef() { return filesList_; }
   bool DoAll = false;
   TIncompleteZipMode IncompleteZipMode = izAssumeMulti;
   bool KeepZipOpen = false;
@@ -148,7 +147,6 @@ class TUnZipper {
   int currentVolume_ = 0;
   uint32_t timeStamp_ = 0;
   bool scanned_ = false;
-  bool readingDirectory_ = false;
 
   // unzip run state
   int64_t totalBytes_ = 0;

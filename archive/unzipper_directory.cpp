@@ -33,12 +33,6 @@ void TUnZipper::FailBadZip() {
 }
 
 void TUnZipper::ReadDirectory() {
-  readingDirectory_ = true;
-  struct Done {
-    bool& flag;
-    ~Done() { flag = false; }
-  } done{readingDirectory_};
-
   timeStamp_ = 0;
   stream_->GetDosTime(timeStamp_);
   FreeDirectory();
