@@ -1,5 +1,6 @@
 #include "platform/scripted_ui.h"
 
+#include "platform/form.h"
 #include "platform/message_texts.h"
 
 namespace platform {
@@ -102,8 +103,8 @@ void ScriptedUi::ProcessMessages() {
 
 int ScriptedUi::ShowModal(Form& form) {
   Step step;
-  if (!Next(Kind::Form, step, "modal form")) return 2;  // cancelled
-  return step.form ? step.form(form) : 2;
+  if (!Next(Kind::Form, step, "modal form \"" + form.name + "\"")) return kMrCancel;
+  return step.form ? step.form(form) : kMrCancel;
 }
 
 std::vector<std::string> ScriptedUi::Unused() const {

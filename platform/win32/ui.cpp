@@ -11,6 +11,7 @@
 // buttons by position.
 #include <vector>
 
+#include "platform/form.h"
 #include "platform/message_texts.h"
 #include "platform/win32/win32.h"
 #include "platform/win32/windows_api.h"
@@ -172,7 +173,7 @@ class Win32Ui : public Ui {
   // Forms are shown by the window layer, which installs its presenter with
   // SetFormPresenter at start-up.
   int ShowModal(Form& form) override {
-    if (!presenter()) return 2;  // nothing can show it: as if cancelled
+    if (!presenter()) return kMrCancel;  // nothing can show it: as if cancelled
     return presenter()(form);
   }
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
+#include "platform/form.h"
 #include "platform/message_texts.h"
 #include "support/cp1251.h"
 #include "tests/common/ui_script.h"
@@ -115,6 +116,19 @@ TEST(ScriptedUi, ScriptFailsTheTestForUnexpectedAndMissingBoxes) {
         script->ExpectMessage(platform::kButtonOk, "Done");
       },
       "never shown: Done");
+}
+
+TEST(ScriptedUi, ModalFormsGoToTheScriptedHandler) {
+  platform::Form form("TInstF3");
+  ScriptedUi ui;
+  ui.ExpectForm([](platform::Form& shown) {
+    return shown.name == "TInstF3" ? platform::kMrOk : platform::kMrNone;
+  });
+  EXPECT_EQ(ui.ShowModal(form), platform::kMrOk);
+  EXPECT_TRUE(ui.Unexpected().empty());
+  // Without a script the form counts as cancelled.
+  EXPECT_EQ(ui.ShowModal(form), platform::kMrCancel);
+  ASSERT_EQ(ui.Unexpected().size(), 1u);
 }
 
 TEST(MessageTexts, CaptionsOfKindsAndButtons) {
