@@ -150,6 +150,15 @@ TEST_F(ZipxTest, SplitSetIsReadAcrossVolumes) {
     EXPECT_TRUE(Same("out" + s + "/src/r.bin", "src/r.bin"));
   }
   EXPECT_TRUE(Same("outs/src/sub/b.bin", "src/sub/b.bin"));
+  // A central directory that itself spreads over several volumes.
+  ASSERT_EQ(Sh("mkdir many && for i in $(seq 1 1500); do echo $i > "
+               "many/a_rather_long_file_name_to_fill_the_directory_$i.txt; done && "
+               "zip -q -r -s 64k m.zip many && n=0; for f in m.z0?; do n=$((n+1)); "
+               "cp $f m.00$n; done; cp m.zip m.00$((n+1)); test $n -ge 3"),
+            0);
+  ASSERT_EQ(Zipx("extract -d outm m.zip"), 0) << err;
+  EXPECT_EQ(Sh("diff -r many outm/many"), 0) << out;
+
   // Without the numbered copies the volume request ends with an error.
   EXPECT_EQ(Sh("rm s.00?"), 0);
   EXPECT_EQ(Zipx("extract -d again s.zip"), 2);
