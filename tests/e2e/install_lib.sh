@@ -1,0 +1,113 @@
+# Sourced by scripts/demo.sh and tests/e2e/run_install.sh: builds the helper
+# programs, packs distribution folders with an encrypted archive, and runs
+# setup.exe under Wine on an Xvfb display of its own.
+#
+# Callers set: root (the checkout), bin (folder of setup.exe), out (work
+# folder), password (the archive password of that build).
+
+to1251() { iconv -f UTF-8 -t CP1251; }
+from1251() { iconv -f CP1251 -t UTF-8; }
+
+# The archive password of a build folder (its CMake cache).
+archive_password() {  # archive_password BUILD_DIR
+  sed -n 's/^SETUP_ARCHIVE_PASSWORD:[A-Z]*=//p' "$1/CMakeCache.txt"
+}
+
+# The GUI driver and the install helpers (shell links, a file holder).
+build_helpers() {
+  i686-w64-mingw32-g++-posix -municode -O1 -static "$root/tests/e2e/driver.cpp" \
+    -o "$out/driver.exe" -luser32 -lgdi32 || return 1
+  i686-w64-mingw32-g++-posix -municode -O1 -static "$root/tests/e2e/install_tools.cpp" \
+    -o "$out/install_tools.exe" -lole32 -luuid -lshell32 || return 1
+}
+
+# Starts Xvfb on a free display and makes Wine draw its own window frames.
+start_display() {
+  local display=91
+  while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
+    display=$((display + 1))
+  done
+  Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=":$display"
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+  timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >"$out/reg.log" 2>&1
+}
+
+stop_display() {
+  wineserver -k >/dev/null 2>&1 || true
+  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" >/dev/null 2>&1
+  xvfb_pid=
+}
+
+# The demo payload: the files the product profile expects (the programs its
+# shortcuts and associations point to, the kept Lectorn.ini), nested folders
+# below MENTORIX and one member for the system folder.
+make_payload() {  # make_payload DIR
+  local dir=$1
+  rm -rf "$dir"
+  mkdir -p "$dir/MENTORIX/lessons/basics" "$dir/MENTORIX/lessons/advanced" "$dir/SYSTEM"
+  printf 'Lectorn demo program\r\n' >"$dir/Lectorn.exe"
+  printf 'Variomat demo program\r\n' >"$dir/Variomat.exe"
+  printf 'Mentorix help\r\n' >"$dir/MentorixHelp.chm"
+  printf '[Lectorn]\r\nLanguage=ru\r\n' >"$dir/Lectorn.ini"
+  printf 'Урок 1. Переменные\r\n' | to1251 >"$dir/MENTORIX/lessons/basics/lesson1.txt"
+  printf 'Урок 2. Циклы\r\n' | to1251 >"$dir/MENTORIX/lessons/basics/lesson2.txt"
+  printf 'Урок 10. Рекурсия\r\n' | to1251 >"$dir/MENTORIX/lessons/advanced/lesson10.txt"
+  printf 'Mentorix runtime\r\n' >"$dir/SYSTEM/mtxrt32.dll"
+  printf 'Mentorix for Volmar 2.6\r\n' >"$dir/MENTORIX/version.txt"
+  touch -d '2011-03-05 12:00' $(find "$dir" -type f)
+}
+
+# The members in archive order; the last one is an ordinary file, since the
+# run finishes at the member with the highest index.
+payload_members() {
+  echo Lectorn.exe Variomat.exe MentorixHelp.chm Lectorn.ini SYSTEM/mtxrt32.dll \
+    MENTORIX/lessons/basics/lesson1.txt MENTORIX/lessons/basics/lesson2.txt \
+    MENTORIX/lessons/advanced/lesson10.txt MENTORIX/version.txt
+}
+
+# A distribution folder: setup.exe, the encrypted archive (no folder
+# entries), readme.txt, license.txt and optionally a settings file.
+make_dist() {  # make_dist DIST PAYLOAD [SETTINGS-TEXT]
+  local dist=$1 payload=$2 settings=${3:-}
+  rm -rf "$dist"
+  mkdir -p "$dist"
+  cp "$bin/setup.exe" "$dist/"
+  (cd "$payload" && zip -q -X -D -P "$password" "$dist/setup.dat" $(payload_members)) || return 1
+  printf 'Комплекс Mentorix для преподавателя программирования.\r\nУстанавливается в каталог системы Volmar.\r\n' |
+    to1251 >"$dist/readme.txt"
+  printf 'Лицензионное соглашение\r\nДемонстрационная версия.\r\n' | to1251 >"$dist/license.txt"
+  [ -n "$settings" ] && printf '%b' "$settings" >"$dist/setup.ini"
+  return 0
+}
+
+drv() {  # a driver command; its output lands in $out/drv.out
+  timeout 60 wine "$out/driver.exe" "$@" >"$out/drv.out" 2>&1
+}
+
+# Starts setup.exe of a distribution folder in the background; setup_pid is
+# the Wine launcher, which lives as long as setup.exe runs.
+start_setup() {  # start_setup DIST LOGNAME
+  (cd "$1" && exec timeout 300 wine setup.exe >"$out/$2.log" 2>&1) &
+  setup_pid=$!
+}
+
+# A Windows path of the prefix as a Linux path (C: only).
+unix_path() {  # unix_path 'C:\x\y'
+  local p=${1#?:}
+  p=${p//\\//}
+  echo "$WINEPREFIX/drive_c$p"
+}
+
+# Screenshot of the whole display.
+shot() { import -window root "$1" 2>/dev/null; }
+
+# Waits until the setup.exe started last has ended.
+wait_setup_gone() {  # wait_setup_gone SECONDS
+  for _ in $(seq $(($1 * 10))); do
+    kill -0 "$setup_pid" 2>/dev/null || return 0
+    sleep 0.1
+  done
+  return 1
+}

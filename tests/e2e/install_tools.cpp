@@ -1,0 +1,71 @@
+// Helpers for the end-to-end tests of an installation run under Wine.
+//
+//   install_tools lnk PATH            read a shell link back through IShellLinkA:
+//                                     prints "target\targuments\tworking folder"
+//   install_tools hold PATH RELEASE   open PATH without sharing and keep it open
+//                                     until the file RELEASE exists (at most 5 min)
+//
+// Output is UTF-8. Exit status 0 on success, 1 on failure.
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+std::string Utf8FromAnsi(const char* ansi) {
+  const int wn = MultiByteToWideChar(CP_ACP, 0, ansi, -1, nullptr, 0);
+  std::wstring w(static_cast<size_t>(wn), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, ansi, -1, w.data(), wn);
+  const int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string s(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, s.data(), n, nullptr, nullptr);
+  if (!s.empty() && s.back() == '\0') s.pop_back();
+  return s;
+}
+
+int ReadLink(const wchar_t* path) {
+  CoInitialize(nullptr);
+  IShellLinkA* link = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                              reinterpret_cast<void**>(&link)))) {
+    return 1;
+  }
+  IPersistFile* file = nullptr;
+  int rc = 1;
+  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+      SUCCEEDED(file->Load(path, STGM_READ))) {
+    char target[MAX_PATH] = "", args[1024] = "", dir[MAX_PATH] = "";
+    link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
+    link->GetArguments(args, sizeof args);
+    link->GetWorkingDirectory(dir, MAX_PATH);
+    std::printf("%s\t%s\t%s\n", Utf8FromAnsi(target).c_str(), Utf8FromAnsi(args).c_str(),
+                Utf8FromAnsi(dir).c_str());
+    rc = 0;
+  }
+  if (file) file->Release();
+  link->Release();
+  return rc;
+}
+
+int Hold(const wchar_t* path, const wchar_t* release) {
+  HANDLE h = CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return 1;
+  std::printf("holding\n");
+  std::fflush(stdout);
+  for (int i = 0; i < 3000 && GetFileAttributesW(release) == INVALID_FILE_ATTRIBUTES; ++i)
+    Sleep(100);
+  CloseHandle(h);
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc >= 3 && std::wstring(argv[1]) == L"lnk") return ReadLink(argv[2]);
+  if (argc >= 4 && std::wstring(argv[1]) == L"hold") return Hold(argv[2], argv[3]);
+  std::fprintf(stderr, "usage: install_tools lnk PATH | hold PATH RELEASE\n");
+  return 2;
+}
