@@ -14,7 +14,7 @@
 //
 // The code loop has a fast path that runs while the input buffer holds at
 // least kFastInput bytes and the window has room for a maximal match plus an
-// 8-byte overrun (entry contract of FastCodes); elsewhere every step reads bits
+// 16-byte overrun (entry contract of FastCodes); elsewhere every step reads bits
 // exactly as needed.
 #include <cstring>
 
@@ -28,7 +28,7 @@ namespace {
 
 constexpr uint32_t kDictSize = 32768;
 constexpr uint32_t kMaxMatch = 258;
-constexpr uint32_t kFastPosLimit = kDictSize - kMaxMatch - 8;
+constexpr uint32_t kFastPosLimit = kDictSize - kMaxMatch - 16;
 constexpr uint32_t kFastInput = 8;  // one 8-byte load per refill
 // Blocks started after the input ran out that may produce nothing before the
 // decoder gives up (the repeated last byte could otherwise cycle forever).
@@ -241,8 +241,8 @@ bool TInflater::Codes(const THuffTable& litTable, const THuffTable& distTable) {
 // Entry contract: pos_ <= kFastPosLimit and at least kFastInput bytes
 // available. Each round refills the bit buffer to at least 56 bits, enough for
 // a length code, its extra bits, a distance code and its extra bits (at most
-// 15 + 5 + 15 + 13 = 48 bits), and writes at most kMaxMatch bytes plus an
-// 8-byte overrun that is restored afterwards. Returns Continue when a margin
+// 15 + 5 + 15 + 13 = 48 bits), and writes at most kMaxMatch bytes plus a
+// 16-byte overrun that is restored afterwards. Returns Continue when a margin
 // no longer holds.
 TInflater::TResult TInflater::FastCodes(const THuffEntry* lit, unsigned bl, const THuffEntry* dist,
                                         unsigned bd) {
@@ -268,12 +268,18 @@ TInflater::TResult TInflater::FastCodes(const THuffEntry* lit, unsigned bl, cons
       buf >>= e->bits;
       count -= e->bits;
       win[pos++] = static_cast<uint8_t>(e->value);
+      // First-level codes are at most 9 bits: two more literals fit in the
+      // 56 bits of the refill.
       e = lit + (buf & lmask);
-      if (e->op == kOpLiteral) {
-        buf >>= e->bits;
-        count -= e->bits;
-        win[pos++] = static_cast<uint8_t>(e->value);
-      }
+      if (e->op != kOpLiteral) continue;
+      buf >>= e->bits;
+      count -= e->bits;
+      win[pos++] = static_cast<uint8_t>(e->value);
+      e = lit + (buf & lmask);
+      if (e->op != kOpLiteral) continue;
+      buf >>= e->bits;
+      count -= e->bits;
+      win[pos++] = static_cast<uint8_t>(e->value);
       continue;
     }
     if (op > kOpLiteral) {
@@ -329,9 +335,21 @@ TInflater::TResult TInflater::FastCodes(const THuffEntry* lit, unsigned bl, cons
     if (distance <= pos) {
       uint8_t* dst = win + pos;
       const uint8_t* src = dst - distance;
-      if (distance >= 8) {
-        uint8_t* const end = dst + length;
-        const uint64_t saved = Load64(end);  // the overrun must not clobber old data
+      uint8_t* const end = dst + length;
+      if (distance >= 16) {
+        // 16 bytes a step; each step reads only bytes already written.
+        uint64_t saved[2] = {Load64(end), Load64(end + 8)};  // the overrun is restored
+        do {
+          uint64_t a = Load64(src), b = Load64(src + 8);
+          Store64(dst, a);
+          Store64(dst + 8, b);
+          dst += 16;
+          src += 16;
+        } while (dst < end);
+        Store64(end, saved[0]);
+        Store64(end + 8, saved[1]);
+      } else if (distance >= 8) {
+        const uint64_t saved = Load64(end);
         do {
           Store64(dst, Load64(src));
           dst += 8;

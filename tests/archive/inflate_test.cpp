@@ -187,6 +187,27 @@ TEST(Inflate, RunsOfLengthAndDistanceCodes) {
   EXPECT_EQ(Inflated(w.Bytes()), expect);
 }
 
+TEST(Inflate, FastCopiesLeaveTheOldWindowIntact) {
+  // After a wrap, a short-distance copy must not disturb the bytes just past
+  // it: the next copy at distance 32768 reads them from the previous cycle.
+  std::string data = Pattern(32868, 31, 256);
+  TBitWriter w;
+  w.Put(0, 1), w.Put(0, 2), w.AlignByte();
+  w.Put(static_cast<uint32_t>(data.size()), 16), w.Put(~static_cast<uint32_t>(data.size()), 16);
+  for (char c : data) w.PutByte(c);
+  w.Put(1, 1), w.Put(1, 2);
+  PutFixedLiteral(w, 269), w.Put(1, 2);  // length 20
+  w.PutCode(7, 5), w.Put(3, 2);          // distance 16
+  PutFixedLiteral(w, 264);               // length 10
+  w.PutCode(29, 5), w.Put(8191, 13);     // distance 32768
+  PutFixedLiteral(w, 256);
+  for (int i = 0; i < 16; ++i) w.PutByte(0);  // keeps the fast path in play
+  std::string expect = data;
+  for (int i = 0; i < 20; ++i) expect += expect[expect.size() - 16];
+  expect += data.substr(120, 10);
+  EXPECT_TRUE(Inflated(w.Bytes()) == expect);
+}
+
 // Dynamic block header with the given code-length-code lengths (in natural
 // order 0..18), followed by the literal/length and distance lengths written
 // with literal code-length symbols only.
