@@ -181,6 +181,7 @@ class View {
   std::map<const Control*, HWND> hwnds_;
   std::map<const Control*, Shown> shown_;
   std::string shownCaption_, focused_;
+  HWND savedFocus_ = nullptr;
   WindowState shownState_ = WindowState::Normal;
 };
 
@@ -715,6 +716,22 @@ LRESULT View::Proc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
       Fire([&] { form_.Close(); });
       return 0;
+    case WM_ACTIVATE:
+      // As a dialog does: the control that had the focus gets it back when
+      // the window is activated again (after a message box, for example).
+      if (LOWORD(wp) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(hwnd_, focus)) savedFocus_ = focus;
+      } else if (!HIWORD(wp)) {
+        if (savedFocus_ && IsWindow(savedFocus_) && IsWindowVisible(savedFocus_) &&
+            IsWindowEnabled(savedFocus_)) {
+          SetFocus(savedFocus_);
+        } else {
+          FocusActive();
+        }
+        return 0;
+      }
+      break;
     case WM_SIZE:
       if (wp != SIZE_MINIMIZED && hwnd_) {
         form_.clientWidth = LOWORD(lp);
