@@ -1,0 +1,202 @@
+#!/usr/bin/env bash
+# Extraction benchmark: native zipx against Info-ZIP unzip (and 7z if present).
+#
+#   scripts/bench.sh [REPEATS]      (default 5 runs per tool and archive)
+#
+# Builds zipx without sanitizers at -O2 in build/bench, makes a deterministic
+# corpus of about 110 MB in build/bench/corpus (text, CSV-like rows, code-like
+# binary, incompressible and already-compressed data, 1500 small files and a
+# few large ones), packs it with Info-ZIP zip (Deflate level 6 and stored, each
+# with and without a password), then extracts every archive with each tool in
+# turn, into a fresh folder each time (on tmpfs, /dev/shm, when there is one,
+# so that the disk does not hide the tools' own work; BENCH_OUT overrides
+# it). Reports the median wall time, MB/s of
+# output, zipx's median time over unzip's, and zipx's peak memory. As a
+# ceiling it also times libdeflate-gunzip | tar x on the same data as one
+# .tar.gz, and a plain tar x of the uncompressed .tar.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+repeats=${1:-5}
+bench=$root/build/bench
+password=Bench0Pass
+mkdir -p "$bench"
+
+echo "== build: zipx (native, -O2, no sanitizers)"
+if [ ! -f "$bench/CMakeCache.txt" ]; then
+  cmake -S . -B "$bench" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
+    -DSETUP_SANITIZE=OFF >"$bench/configure.log" 2>&1 || { cat "$bench/configure.log"; exit 1; }
+fi
+cmake --build "$bench" -j2 --target zipx >"$bench/build.log" 2>&1 || { tail -n 30 "$bench/build.log"; exit 1; }
+
+corpus=$bench/corpus
+if [ ! -f "$bench/corpus.done" ]; then
+  echo "== corpus"
+  rm -rf "$corpus"
+  python3 - "$corpus" <<'EOF'
+import os, random, sys, zlib
+
+root = sys.argv[1]
+rng = random.Random(20261208)
+os.makedirs(root)
+
+def put(rel, data):
+    path = os.path.join(root, rel)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+
+syllables = ["ka", "ro", "mi", "ten", "sol", "vu", "ar", "del", "qui", "nor", "ex", "pla",
+             "sto", "ri", "lan", "gu", "te", "ob", "fi", "ma"]
+words = ["".join(rng.choice(syllables) for _ in range(rng.randint(1, 4))) for _ in range(6000)]
+weights = [1.0 / (i + 1) for i in range(len(words))]
+
+def text(n):
+    out, size = [], 0
+    while size < n:
+        line = " ".join(rng.choices(words, weights, k=rng.randint(6, 16))).capitalize() + ".\n"
+        out.append(line)
+        size += len(line)
+    return "".join(out).encode()[:n]
+
+def csv(n):
+    out, size, day = ["id;date;name;amount;qty;code\n"], 0, 0
+    i = 0
+    while size < n:
+        day += rng.randint(0, 2)
+        line = "%d;2024-%02d-%02d;%s;%d.%02d;%d;X%05d\n" % (
+            i, 1 + day // 28 % 12, 1 + day % 28, rng.choice(words), rng.randint(0, 99999),
+            rng.randint(0, 99), rng.randint(1, 500), rng.randint(0, 20000))
+        out.append(line)
+        size += len(line)
+        i += 1
+    return "".join(out).encode()[:n]
+
+def code(n):
+    # Instruction-like records: a few opcodes, small operands, repeated blocks.
+    ops = [bytes([rng.randrange(256) for _ in range(rng.randint(1, 6))]) for _ in range(300)]
+    out = bytearray()
+    blocks = []
+    while len(out) < n:
+        if blocks and rng.random() < 0.2:
+            out += rng.choice(blocks)
+            continue
+        block = bytearray()
+        for _ in range(rng.randint(8, 64)):
+            block += rng.choice(ops[:60] if rng.random() < 0.7 else ops)
+            block += rng.randrange(64).to_bytes(1, "little") * rng.randint(0, 3)
+        blocks.append(bytes(block))
+        out += block
+    return bytes(out[:n])
+
+def noise(n):
+    return rng.randbytes(n)
+
+def packed(n):
+    out = bytearray()
+    while len(out) < n:
+        out += zlib.compress(text(200000) if rng.random() < 0.5 else code(200000), 9)
+    return bytes(out[:n])
+
+MB = 1 << 20
+put("large/book.txt", text(24 * MB))
+put("large/ledger.csv", csv(18 * MB))
+put("large/program.bin", code(14 * MB))
+put("large/random.dat", noise(14 * MB))
+put("large/archive.pak", packed(10 * MB))
+kinds = [text, csv, code, noise, packed]
+for i in range(1500):
+    kind = kinds[i % len(kinds)] if i % 7 else text
+    size = int(rng.paretovariate(1.2) * 2000) % (160 * 1024) + 100
+    put("small/d%02d/f%04d.%s" % (i % 40, i, kind.__name__), kind(size))
+EOF
+  touch "$bench/corpus.done"
+  rm -f "$bench"/*.zip "$bench"/*.tar*
+fi
+
+cd "$bench"
+if [ ! -f deflate.zip ]; then
+  echo "== archives (Info-ZIP zip)"
+  (cd corpus && zip -q -r -6 ../deflate.zip . && zip -q -r -6 -P "$password" ../deflate-enc.zip . &&
+    zip -q -r -0 ../stored.zip . && zip -q -r -0 -P "$password" ../stored-enc.zip .)
+  tar -cf corpus.tar -C corpus .
+  gzip -6 -c corpus.tar >corpus.tar.gz
+fi
+
+echo "== timing ($repeats runs each, alternating tools)"
+python3 - "$bench" "$repeats" "$password" <<'EOF'
+import os, shutil, statistics, subprocess, sys, time
+
+bench, repeats, password = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+zipx = os.path.join(bench, "bin", "zipx")
+out_base = os.environ.get("BENCH_OUT") or ("/dev/shm" if os.access("/dev/shm", os.W_OK) else bench)
+out_dir = os.path.join(out_base, "zipx-bench-out.%d" % os.getpid())
+mem_file = os.path.join(bench, "peak.txt")
+gnu_time = "/usr/bin/time" if os.access("/usr/bin/time", os.X_OK) else None
+total = sum(os.path.getsize(os.path.join(d, f))
+            for d, _, fs in os.walk(os.path.join(bench, "corpus")) for f in fs)
+have_7z = shutil.which("7z") is not None
+
+def run(cmd, shell=False):
+    """Runs one extraction into a fresh folder: (wall seconds, peak RSS in KB)."""
+    shutil.rmtree(out_dir, ignore_errors=True)
+    os.makedirs(out_dir)
+    if gnu_time and not shell:
+        cmd = [gnu_time, "-f", "%M", "-o", mem_file] + cmd
+    start = time.perf_counter()
+    p = subprocess.run(cmd, shell=shell, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    elapsed = time.perf_counter() - start
+    if p.returncode != 0:
+        sys.exit("failed (%d): %s\n%s" % (p.returncode, cmd, p.stderr.decode()[-2000:]))
+    peak = 0
+    if gnu_time and not shell:
+        with open(mem_file) as f:
+            peak = int(f.read().split()[-1])
+    return elapsed, peak
+
+def tools(archive, encrypted):
+    pw = ["-P", password] if encrypted else []
+    t = {"zipx": [zipx, "extract"] + pw + ["-d", out_dir, archive],
+         "unzip": ["unzip", "-q", "-o"] + pw + ["-d", out_dir, archive]}
+    if have_7z:
+        t["7z"] = ["7z", "x", "-y", "-o" + out_dir] + (["-p" + password] if encrypted else []) + [archive]
+    return t
+
+targets = {"deflate.zip": 0.6, "deflate-enc.zip": 0.7, "stored.zip": 0.5, "stored-enc.zip": 0.65}
+mb = total / 1e6
+print("output per extraction: %.1f MB into %s" % (mb, out_base))
+print("%-16s %-6s %9s %8s %9s" % ("archive", "tool", "median s", "MB/s", "peak MB"))
+failed = False
+for archive, target in targets.items():
+    path = os.path.join(bench, archive)
+    cmds = tools(path, "enc" in archive)
+    times = {name: [] for name in cmds}
+    peak = {name: 0 for name in cmds}
+    for _ in range(repeats):
+        for name, cmd in cmds.items():
+            t, rss = run(cmd)
+            times[name].append(t)
+            peak[name] = max(peak[name], rss)
+    med = {name: statistics.median(v) for name, v in times.items()}
+    for name in cmds:
+        print("%-16s %-6s %9.3f %8.1f %9.1f" % (archive, name, med[name], mb / med[name],
+                                                peak[name] / 1024))
+    ratio = med["zipx"] / med["unzip"]
+    verdict = "ok" if ratio <= target else "ABOVE TARGET"
+    print("%-16s zipx/unzip = %.2f (target <= %.2f) %s; zipx peak %.1f MB (target < 16)" %
+          (archive, ratio, target, verdict, peak["zipx"] / 1024))
+    failed |= ratio > target or peak["zipx"] >= 16 * 1024
+
+ceiling = {
+    "libdeflate-gunzip | tar x": "libdeflate-gunzip -c %s | tar -x -C %s" %
+                                 (os.path.join(bench, "corpus.tar.gz"), out_dir),
+    "tar x (uncompressed)": "tar -x -C %s -f %s" % (out_dir, os.path.join(bench, "corpus.tar")),
+}
+for name, cmd in ceiling.items():
+    if name.startswith("libdeflate") and shutil.which("libdeflate-gunzip") is None:
+        continue
+    t = statistics.median(run(cmd, shell=True)[0] for _ in range(repeats))
+    print("ceiling: %-28s %7.3f s %8.1f MB/s" % (name, t, mb / t))
+shutil.rmtree(out_dir, ignore_errors=True)
+sys.exit(1 if failed else 0)
+EOF
