@@ -262,9 +262,65 @@ int ShowFormModal(Form& form) {
   return form.modalResult != kMrNone ? form.modalResult : kMrCancel;
 }
 
+namespace {
+
+// The application window: a window of no size whose caption is the
+// application title, so that the task bar shows that title while the main
+// window, which it owns, carries its own caption. Activating it activates
+// the innermost window shown; closing it closes the main window (with its
+// confirmation); minimizing it hides the windows it owns.
+LRESULT CALLBACK ApplicationProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  HWND top = Stack().empty() ? nullptr : Stack().back()->hwnd();
+  HWND main = Stack().empty() ? nullptr : Stack().front()->hwnd();
+  switch (msg) {
+    case WM_ACTIVATE:
+      if (LOWORD(wp) != WA_INACTIVE && !HIWORD(wp) && top && IsWindowVisible(top)) {
+        SetActiveWindow(top);
+        return 0;
+      }
+      break;
+    case WM_SYSCOMMAND:
+      if ((wp & 0xFFF0) == SC_CLOSE) {
+        if (main) PostMessageA(main, WM_CLOSE, 0, 0);
+        return 0;
+      }
+      break;
+    case WM_CLOSE:
+      if (main) PostMessageA(main, WM_CLOSE, 0, 0);
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcA(h, msg, wp, lp);
+}
+
+HWND CreateApplicationWindow() {
+  static const char* const kClass = "MentorixApplication";
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = ApplicationProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.hIcon = LoadIconA(GetModuleHandleA(nullptr), "MAINICON");
+  if (!wc.hIcon) wc.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+  wc.lpszClassName = kClass;
+  RegisterClassA(&wc);
+  HWND h = CreateWindowExA(0, kClass, App().title.c_str(),
+                           WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
+                           GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0,
+                           0, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  if (h) ShowWindow(h, SW_SHOWNORMAL);
+  return h;
+}
+
+}  // namespace
+
+HWND detail::ApplicationWindow() {
+  static HWND h = CreateApplicationWindow();
+  return h;
+}
+
 int RunMainForm(Form& form) {
   auto view = std::make_unique<View>(form, false);
-  if (!view->Create(nullptr)) return 1;
+  if (!view->Create(ApplicationWindow())) return 1;
   Stack().push_back(view.get());
   ShowWindow(view->hwnd(), form.windowState == WindowState::Minimized ? SW_SHOWMINIMIZED : SW_SHOW);
   UpdateWindow(view->hwnd());

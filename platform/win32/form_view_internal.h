@@ -47,6 +47,7 @@ class View {
   bool Create(HWND owner);
   Form& form() { return form_; }
   HWND hwnd() const { return hwnd_; }
+  bool IsMain() const { return !modal_; }
   bool Done() const {
     return App().terminated || (modal_ ? form_.modalResult != kMrNone : form_.closeRequested);
   }
@@ -128,6 +129,9 @@ class View {
 
 // Views on screen, the innermost modal one last.
 std::vector<View*>& Stack();
+// The window that carries the application title on the task bar and owns
+// the main window (created on first use).
+HWND ApplicationWindow();
 View* ViewOf(HWND h);
 
 }  // namespace platform::win32::detail

@@ -159,6 +159,14 @@ LRESULT View::Proc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
       Fire([&] { form_.Close(); });
       return 0;
+    case WM_SYSCOMMAND:
+      // The main window is minimized with the application window, which
+      // keeps the task bar button.
+      if (IsMain() && (wp & 0xFFF0) == SC_MINIMIZE) {
+        ShowWindow(ApplicationWindow(), SW_MINIMIZE);
+        return 0;
+      }
+      break;
     case WM_ACTIVATE:
       // As a dialog does: the control that had the focus gets it back when
       // the window is activated again (after a message box, for example).

@@ -163,7 +163,8 @@ void View::Push() {
     }
   }
   if (form_.windowState != shownState_) {
-    ShowWindow(hwnd_, form_.windowState == WindowState::Minimized ? SW_MINIMIZE : SW_RESTORE);
+    HWND target = IsMain() ? ApplicationWindow() : hwnd_;
+    ShowWindow(target, form_.windowState == WindowState::Minimized ? SW_MINIMIZE : SW_RESTORE);
     shownState_ = form_.windowState;
   }
   if (form_.activeControl != focused_) FocusActive();

@@ -101,6 +101,7 @@ if drv wait "$main" 30000; then
     ok "folder field keeps its right edge"
   else fail "folder field right edge"; fi
   shot main
+  drv wait 'Mentorix for ZOLV' 2000 && ok "application title for the task bar" || fail "no window titled with the application title"
 
   echo "== F1 opens the viewer with the re-flowed readme"
   viewer='Описание комплекса [файл readme.txt]'
