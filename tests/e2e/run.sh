@@ -197,6 +197,25 @@ if drv wait 'Ошибка' 30000; then
   if drv wait "$main" 2000; then fail "main window appeared after the failed check"; else ok "no main window"; fi
 else fail "no error box for the missing archive"; fi
 
+echo "== AutoRun starts the Install command once"
+auto=$out/autorun
+mkdir -p "$auto"
+cp "$bin/setup.exe" "$auto/"
+echo "archive" >"$auto/setup.dat"
+printf '[Main]\r\nAutoRun=1\r\nInstallDir=C:\\windows\\win.ini\\auto\r\n' >"$auto/setup.ini"
+start "$auto" setup.exe
+if drv wait 'Ошибка' 30000; then
+  step dump 'Ошибка'
+  expect "AutoRun reached the folder check" 'Невозможно создать каталог "C:\windows\win.ini\auto".'
+  step click 'Ошибка' 'OK'
+  drv gone 'Ошибка' 10000 || fail "error box still open"
+  sleep 2
+  if drv wait 'Ошибка' 500; then fail "AutoRun ran the command again"; else ok "AutoRun ran once"; fi
+  step close "$main"
+  drv wait 'Подтверждение' 10000 && step click 'Подтверждение' 'Да'
+  drv gone "$main" 10000 || fail "AutoRun main window still open"
+else fail "AutoRun did not start the Install command"; fi
+
 echo "== component chooser"
 comp=$out/components
 mkdir -p "$comp"
