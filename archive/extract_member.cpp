@@ -2,6 +2,7 @@
 // check, overwrite decision, decoding between the input refill and the output
 // flush, attributes and date, and the CRC verdict with its events.
 #include <cmath>
+#include <iterator>
 
 #include "archive/crc32.h"
 #include "archive/decoders.h"
@@ -13,6 +14,11 @@ namespace archive {
 using platform::SeekOrigin;
 
 namespace {
+
+// Output a decoder may still write after it first asked for a byte past the
+// member's data: a window (at most 32 KB), an output chunk and the few
+// symbols of a bit buffer, with ample room to spare.
+constexpr int64_t kMaxOutputAfterInputEnd = 256 * 1024;
 
 int RoundedPercent(int64_t done, int64_t total) {
   if (total <= 0) return 0;
@@ -70,7 +76,20 @@ class TMemberExtractor : public TDecoderIO {
     if (outCount == 0) return;
     if (out_.Position() + int64_t(outCount) > int64_t(uncompressedSize))
       throw EBiggerThanUncompressed("File is larger than uncompressed size!");
-    out_.Write(outBuf, int32_t(outCount));
+    // Reduce and Implode decode up to the declared size even when the data
+    // has run out. Once the decoder has asked for bytes past the end, a real
+    // stream has at most its bit buffer and its window left to write; output
+    // far beyond that is made from nothing, and it is stopped like output
+    // past the declared size, so that a size of 2 GB cannot fill the disk.
+    if (compressedLeft < 0) {
+      outputAfterInputEnd += outCount;
+      if (outputAfterInputEnd > kMaxOutputAfterInputEnd)
+        throw EBiggerThanUncompressed("File is larger than uncompressed size!");
+    }
+    // A full disk takes fewer bytes: the file would be cut short while the CRC
+    // of the buffer still matched, so a short write ends the run.
+    if (out_.Write(outBuf, int32_t(outCount)) != int32_t(outCount))
+      throw support::EWriteError("Stream write error");
     z_.runningCrc_ = Crc32Update(z_.runningCrc_, outBuf, outCount);
     bytesWritten += int32_t(outCount);
     if (z_.OnFilePercentDone)
@@ -85,7 +104,7 @@ class TMemberExtractor : public TDecoderIO {
   // Method 0: chunks straight from the archive into the output buffer. In a
   // split archive a member may continue on the next volume, which is then
   // opened as for the other methods; in a single file a short read leaves
-  // stale bytes that the CRC check rejects.
+  // stale bytes that the CRC check rejects, and ends the copy.
   void StoredCopy() {
     while (z_.current_.CompressedSize > 0) {
       int32_t n = std::min<int32_t>(z_.current_.CompressedSize, int32_t(kOutputChunk));
@@ -93,12 +112,16 @@ class TMemberExtractor : public TDecoderIO {
       if (got < n && MultiVolume()) ReadFromNextVolumes(outBuf + got, n - got);
       if (z_.current_.IsEncrypted()) z_.crypto_.DecryptBuffer(outBuf, size_t(n));
       z_.current_.CompressedSize -= n;
+      // Past the end of a single file every further chunk would be stale
+      // bytes too: a compressed size of 2 GB must not write 2 GB of them.
+      if (got < n && !MultiVolume()) z_.current_.CompressedSize = 0;
       outCount = uint32_t(n);
       FlushOutput();
     }
   }
 
   int32_t bytesWritten = 0;
+  int64_t outputAfterInputEnd = 0;  // flushed once the data was used up
 
  private:
   bool MultiVolume() const { return z_.endRecord_.ThisDisk != 0 && z_.OnGetNextDisk; }
@@ -118,6 +141,26 @@ class TMemberExtractor : public TDecoderIO {
   ZipStream& out_;
 };
 
+// Members of one run must not share bytes: an archive whose directory points
+// several members into the same data (the overlapping-member bomb) would
+// otherwise expand a small file into any number of large outputs. Each member
+// claims the span from its local header to the end of its compressed data; a
+// span that overlaps another one makes the archive invalid. The same member
+// extracted again (a retry with another password) claims its own span again.
+void TUnZipper::ClaimMemberSpan(uint16_t disk, uint32_t begin, int64_t end) {
+  auto key = std::make_pair(disk, int64_t(begin));
+  auto next = memberSpans_.lower_bound(key);
+  if (next != memberSpans_.end() && next->first == key) return;
+  bool overlaps =
+      next != memberSpans_.end() && next->first.first == disk && next->first.second < end;
+  if (next != memberSpans_.begin()) {
+    auto previous = std::prev(next);
+    if (previous->first.first == disk && previous->second > int64_t(begin)) overlaps = true;
+  }
+  if (overlaps) FailBadZip();
+  memberSpans_.emplace(key, end);
+}
+
 void TUnZipper::ExtractMember(int fileIndex) {
   retry_ = false;
   current_.Assign(*ViewItem(fileIndex));
@@ -127,12 +170,17 @@ void TUnZipper::ExtractMember(int fileIndex) {
   if (!current_.FileName.empty()) {
     if (endRecord_.ThisDisk != 0 && current_.DiskStart != currentVolume_)
       OpenVolume(current_.DiskStart + 1);
+    // A member that starts behind the end of its volume has no data at all.
+    if (int64_t(current_.LocalHeaderOffset) > stream_->Size())
+      throw EFatalUnzipError("Premature end of file reached");
     stream_->Seek(current_.LocalHeaderOffset, SeekOrigin::Begin);
     std::fill(std::begin(localHeader_), std::end(localHeader_), 0);
     stream_->Read(localHeader_, zip::kLocalHeaderSize);
-    stream_->Seek(int64_t(zip::Get16(localHeader_ + zip::kLocNameLength)) +
-                      zip::Get16(localHeader_ + zip::kLocExtraLength),
-                  SeekOrigin::Current);
+    int64_t dataStart = stream_->Seek(int64_t(zip::Get16(localHeader_ + zip::kLocNameLength)) +
+                                          zip::Get16(localHeader_ + zip::kLocExtraLength),
+                                      SeekOrigin::Current);
+    ClaimMemberSpan(current_.DiskStart, current_.LocalHeaderOffset,
+                    dataStart + int64_t(uint32_t(current_.CompressedSize)));
   }
 
   // 2. Destination folder.
@@ -251,8 +299,19 @@ void TUnZipper::ExtractMember(int fileIndex) {
     finished = true;
   } catch (const EBiggerThanUncompressed&) {
     finished = true;
+  } catch (const support::EWriteError&) {
+    // What reached the disk is a cut-off copy; it must not pass for the member.
+    output.reset();
+    platform::files().DeleteFile(outPath);
+    throw;
   }
-  // 7. Close, then attributes and date (failures ignored).
+  // 7. Close, then attributes and date (failures ignored). The last buffered
+  // bytes are written first, so that a disk that fills up now is noticed too.
+  if (!output->Flush()) {
+    output.reset();
+    platform::files().DeleteFile(outPath);
+    throw support::EWriteError("Stream write error");
+  }
   output.reset();
   // The date goes first: once the attributes make the file read-only it can
   // no longer be opened for writing, and it would keep the extraction time.

@@ -45,9 +45,12 @@ void TUnZipper::ReadDirectory() {
     if (endRecord_.TotalEntries != 0) {
       if (spanMode_ != smNone && endRecord_.CentralStartDisk != currentVolume_)
         OpenVolume(endRecord_.CentralStartDisk + 1);
-      stream_->Seek(endRecord_.CentralOffset, SeekOrigin::Begin);
+      // An offset past the end cannot hold the directory (and may be beyond
+      // what the stream can seek to): the scan looks for it instead.
       uint8_t sig[4] = {};
-      if (stream_->Read(sig, 4) == 4 && zip::Get32(sig) == zip::kCentralHeaderSig) {
+      bool inside = int64_t(endRecord_.CentralOffset) + 4 <= stream_->Size();
+      if (inside) stream_->Seek(endRecord_.CentralOffset, SeekOrigin::Begin);
+      if (inside && stream_->Read(sig, 4) == 4 && zip::Get32(sig) == zip::kCentralHeaderSig) {
         stream_->Seek(-4, SeekOrigin::Current);
       } else {
         WaitCursor wait;

@@ -1,5 +1,6 @@
 // The three reads of the archive directory: the end record search, the
 // central header read and the local header read.
+#include <algorithm>
 #include <vector>
 
 #include "archive/zip_constants.h"
@@ -27,7 +28,11 @@ bool TEndCentral::Search(ZipStream& stream) {
     CentralSize = zip::Get32(p + zip::kEndCentralSize);
     CentralOffset = zip::Get32(p + zip::kEndCentralOffset);
     CommentLength = zip::Get16(p + zip::kEndCommentLength);
-    CommentPosition = uint32_t(size - CommentLength);
+    // A comment length that reaches back over the record itself would put the
+    // comment before it (or, in a short file, before the file's start): the
+    // comment is then the bytes that follow the record.
+    CommentPosition =
+        uint32_t(std::max<int64_t>(size - CommentLength, size - n + i + zip::kEndRecordSize));
     return true;
   }
   return false;

@@ -141,6 +141,25 @@ int64_t DosDateTimeToSeconds(uint32_t v) {
   return days * 86400 + hour * 3600 + minute * 60 + second;
 }
 
+namespace {
+
+// Windows opens a device, not a file, for these names in any folder and with
+// any extension ("nul.txt", "Com1 .log"): data written there is lost or goes
+// to a port, so such a component gets a "_" in front and stays a file.
+bool IsDeviceName(const std::string& part) {
+  std::string base = part.substr(0, part.find('.'));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  for (char& c : base)
+    if (c >= 'a' && c <= 'z') c = char(c - 32);
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
+  for (const char* device : kDevices)
+    if (base == device) return true;
+  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+         base[3] >= '1' && base[3] <= '9';
+}
+
+}  // namespace
+
 std::string ConvertStoredName(const std::string& stored) {
   std::string name = stored;
   for (char& c : name)
@@ -162,6 +181,7 @@ std::string ConvertStoredName(const std::string& stored) {
     // and "..." all climb like "..": only dots and blanks means no name.
     if (part.find_first_not_of(". ") != std::string::npos) {
       if (!safe.empty()) safe += '\\';
+      if (IsDeviceName(part)) safe += '_';
       safe += part;
     }
     i = end + 1;

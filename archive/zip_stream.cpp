@@ -20,6 +20,7 @@ class FileZipStream : public ZipStream {
   bool GetDosTime(uint32_t& dosDateTime) override {
     return stream_.Handle().GetDosTime(dosDateTime);
   }
+  bool Flush() override { return stream_.State() != 2 || stream_.FlushBuffer(); }
 
  private:
   support::TLFNFileStream stream_;

@@ -25,6 +25,9 @@ class ZipStream {
   // Last-write time of the underlying file (MS-DOS format, local time); false
   // when there is no file or the system cannot tell.
   virtual bool GetDosTime(uint32_t& dosDateTime) = 0;
+  // Writes bytes still held in a buffer; false when the file took fewer
+  // (a full disk). Streams without a buffer have nothing to write.
+  virtual bool Flush() { return true; }
 
   int64_t Position() { return Seek(0, platform::SeekOrigin::Current); }
 };
