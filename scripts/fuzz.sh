@@ -8,6 +8,7 @@ cd "$(dirname "$0")/.."
 target=${1:?usage: scripts/fuzz.sh TARGET SECONDS}
 seconds=${2:-10}
 build=build/fuzz
+mkdir -p build
 
 if [ ! -f $build/CMakeCache.txt ]; then
   CC=clang CXX=clang++ cmake -S . -B $build -DSETUP_FUZZ=ON -DSETUP_SANITIZE=ON \
