@@ -6,6 +6,7 @@
 // a chunk that would pass the declared uncompressed size.
 #pragma once
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
