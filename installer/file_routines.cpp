@@ -23,7 +23,10 @@ void RemoveTree(const std::string& folder) {
     if (entry.attributes & platform::kAttrDirectory) {
       RemoveTree(path);
     } else {
-      files.DeleteFile(path);  // a read-only file stays
+      // Only the staging folder is removed this way, and everything in it
+      // came from this run: read-only members go as well.
+      ClearReadOnly(path);
+      files.DeleteFile(path);
     }
   }
   files.RemoveDir(folder);

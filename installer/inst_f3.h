@@ -97,8 +97,8 @@ std::string ExpandStartDir(const std::string& text);
 
 // Clears the read-only attribute of a file if it is set.
 void ClearReadOnly(const std::string& path);
-// Deletes a folder with everything in it; read-only files and whatever
-// cannot be deleted stay, and so do the folders that hold them.
+// Deletes a folder with everything in it, read-only files included; what
+// cannot be deleted stays, and so do the folders that hold them.
 void RemoveTree(const std::string& folder);
 
 }  // namespace installer

@@ -78,7 +78,9 @@ make_dist() {  # make_dist DIST PAYLOAD [SETTINGS-TEXT]
   printf 'Комплекс Mentorix для преподавателя программирования.\r\nУстанавливается в каталог системы Volmar.\r\n' |
     to1251 >"$dist/readme.txt"
   printf 'Лицензионное соглашение\r\nДемонстрационная версия.\r\n' | to1251 >"$dist/license.txt"
-  [ -n "$settings" ] && printf '%b' "$settings" >"$dist/setup.ini"
+  # Only the two characters \r\n are special in the settings text; paths keep
+  # their backslashes.
+  [ -n "$settings" ] && printf '%s' "$settings" | sed 's/\\r\\n/\r\n/g' >"$dist/setup.ini"
   return 0
 }
 

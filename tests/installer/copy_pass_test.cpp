@@ -209,7 +209,8 @@ TEST_F(CopyPassTest, DamagedLastMemberRollsBackWhatThisRunPlaced) {
   auto members = ProductMembers();
   members.insert(members.begin(), {"LECTORN.INI", "new ini"});
   members.push_back({"MENTORIX/deep/er/x.txt", "x"});
-  members.push_back({"zz_last.txt", "last", 0x5A8C6000, true});
+  // The damaged member is read-only: the staging folder still goes.
+  members.push_back({"zz_last.txt", "last", 0x5A8C6000, true, platform::kAttrReadOnly});
   WriteVolume(1, members);
   ui_.ExpectMessage(platform::kButtonOk, AbortText("setup.dat"));
   Run();
