@@ -16,8 +16,8 @@ namespace {
 
 const char* const kWindowsKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 
-platform::FontSpec Arial(int height, bool boldItalic, uint32_t color = platform::kColorBlack) {
-  platform::FontSpec f;
+platform::Font Arial(int height, bool boldItalic, uint32_t color = platform::kColorBlack) {
+  platform::Font f;
   f.name = "Arial";
   f.height = height;
   f.bold = f.italic = boldItalic;
@@ -59,7 +59,7 @@ TInstF1::TInstF1(const ProductDefinition& product) : form("InstF1"), product_(pr
   form.keyPreview = true;
   form.activeControl = "Button4";
 
-  auto label = [&](const char* name, int l, int t, int w, int h, platform::FontSpec font) -> auto& {
+  auto label = [&](const char* name, int l, int t, int w, int h, platform::Font font) -> auto& {
     auto& c = form.Add(name, ControlKind::Label, l, t, w, h);
     c.font = font;
     return c;

@@ -10,11 +10,11 @@ namespace {
 // estimate scales with the height. Used only where no real fonts exist.
 class EstimatedMetrics : public TextMetrics {
  public:
-  int Width(const FontSpec& font, const std::string& text) override {
+  int Width(const Font& font, const std::string& text) override {
     const int perChar = font.height * 5 / 11 + (font.bold ? 1 : 0);
     return static_cast<int>(text.size()) * (perChar > 0 ? perChar : 1);
   }
-  int LineHeight(const FontSpec& font) override { return font.height + 2; }
+  int LineHeight(const Font& font) override { return font.height + 2; }
 };
 
 EstimatedMetrics estimated;
@@ -43,7 +43,7 @@ void FrameSize(BorderStyle style, int& dx, int& dy) {
 TextMetrics& textMetrics() { return *current; }
 void SetTextMetrics(TextMetrics* metrics) { current = metrics ? metrics : &estimated; }
 
-int TextMetrics::WrappedHeight(const FontSpec& font, const std::string& text, int width) {
+int TextMetrics::WrappedHeight(const Font& font, const std::string& text, int width) {
   int lines = 0;
   size_t start = 0;
   while (start <= text.size()) {

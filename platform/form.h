@@ -55,7 +55,7 @@ constexpr uint32_t kColorBlack = 0;
 constexpr uint32_t kColorGray = Rgb(128, 128, 128);
 
 // A font by face name and character height in pixels at 96 DPI.
-struct FontSpec {
+struct Font {
   std::string name = "MS Sans Serif";
   int height = 11;
   bool bold = false;
@@ -76,7 +76,7 @@ struct Control {
   Align align = Align::None;
   bool anchorRight = false;  // keeps its distance to the parent's right edge
   int rightGap = 0;          // that distance, set by the window's builder
-  FontSpec font;
+  Font font;
   std::string caption;  // label, button, edit text, form-wide single text
   TextAlign alignment = TextAlign::Left;
   bool transparent = false;
@@ -112,10 +112,10 @@ struct Control {
 class TextMetrics {
  public:
   virtual ~TextMetrics() = default;
-  virtual int Width(const FontSpec& font, const std::string& text) = 0;
-  virtual int LineHeight(const FontSpec& font) = 0;
+  virtual int Width(const Font& font, const std::string& text) = 0;
+  virtual int LineHeight(const Font& font) = 0;
   // Height of the text wrapped at word boundaries into lines of at most width.
-  virtual int WrappedHeight(const FontSpec& font, const std::string& text, int width);
+  virtual int WrappedHeight(const Font& font, const std::string& text, int width);
 };
 TextMetrics& textMetrics();
 void SetTextMetrics(TextMetrics* metrics);  // null: the built-in estimate
@@ -137,7 +137,7 @@ class Form {
   bool systemMenu = true, minimizeBox = false, maximizeBox = false;
   FormPosition position = FormPosition::Designed;
   WindowState windowState = WindowState::Normal;
-  FontSpec font;  // default font of new controls
+  Font font;  // default font of new controls
   bool keyPreview = false;
   std::string activeControl;  // control that has the focus when shown
   int modalResult = kMrNone;

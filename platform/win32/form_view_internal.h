@@ -18,7 +18,7 @@ constexpr int kFirstId = 1000;
 constexpr int kCheckBoxWidth = 16;
 
 // A font of the given face and pixel height (cached; never released).
-HFONT FontFor(const FontSpec& spec);
+HFONT FontFor(const Font& desc);
 // Text metrics from the system's fonts.
 TextMetrics& GdiTextMetrics();
 

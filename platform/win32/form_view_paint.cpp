@@ -9,16 +9,16 @@
 
 namespace platform::win32::detail {
 
-HFONT FontFor(const FontSpec& spec) {
+HFONT FontFor(const Font& desc) {
   static std::map<std::string, HFONT> cache;
-  const std::string key = spec.name + "|" + std::to_string(spec.height) + "|" +
-                          (spec.bold ? "b" : "") + (spec.italic ? "i" : "");
+  const std::string key = desc.name + "|" + std::to_string(desc.height) + "|" +
+                          (desc.bold ? "b" : "") + (desc.italic ? "i" : "");
   auto it = cache.find(key);
   if (it != cache.end()) return it->second;
-  HFONT font = CreateFontA(-spec.height, 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL,
-                           spec.italic ? TRUE : FALSE, FALSE, FALSE, RUSSIAN_CHARSET,
+  HFONT font = CreateFontA(-desc.height, 0, 0, 0, desc.bold ? FW_BOLD : FW_NORMAL,
+                           desc.italic ? TRUE : FALSE, FALSE, FALSE, RUSSIAN_CHARSET,
                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                           DEFAULT_PITCH | FF_DONTCARE, spec.name.c_str());
+                           DEFAULT_PITCH | FF_DONTCARE, desc.name.c_str());
   cache[key] = font;
   return font;
 }
@@ -27,7 +27,7 @@ namespace {
 
 class GdiMetrics : public TextMetrics {
  public:
-  int Width(const FontSpec& font, const std::string& text) override {
+  int Width(const Font& font, const std::string& text) override {
     HDC dc = GetDC(nullptr);
     HGDIOBJ old = SelectObject(dc, FontFor(font));
     SIZE size{0, 0};
@@ -36,7 +36,7 @@ class GdiMetrics : public TextMetrics {
     ReleaseDC(nullptr, dc);
     return size.cx;
   }
-  int LineHeight(const FontSpec& font) override {
+  int LineHeight(const Font& font) override {
     HDC dc = GetDC(nullptr);
     HGDIOBJ old = SelectObject(dc, FontFor(font));
     TEXTMETRICA tm{};
@@ -45,7 +45,7 @@ class GdiMetrics : public TextMetrics {
     ReleaseDC(nullptr, dc);
     return tm.tmHeight;
   }
-  int WrappedHeight(const FontSpec& font, const std::string& text, int width) override {
+  int WrappedHeight(const Font& font, const std::string& text, int width) override {
     RECT r{0, 0, width, 0};
     Measure(font, text.empty() ? std::string(" ") : text, r,
             DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
@@ -53,7 +53,7 @@ class GdiMetrics : public TextMetrics {
   }
 
  private:
-  void Measure(const FontSpec& font, const std::string& text, RECT& r, UINT flags) {
+  void Measure(const Font& font, const std::string& text, RECT& r, UINT flags) {
     HDC dc = GetDC(nullptr);
     HGDIOBJ old = SelectObject(dc, FontFor(font));
     DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, flags);

@@ -114,10 +114,10 @@ TEST(Form, ViewerLayoutFollowsTheWindowSize) {
 
 class FixedMetrics : public platform::TextMetrics {
  public:
-  int Width(const platform::FontSpec&, const std::string& text) override {
+  int Width(const platform::Font&, const std::string& text) override {
     return static_cast<int>(text.size()) * 7;
   }
-  int LineHeight(const platform::FontSpec&) override { return 13; }
+  int LineHeight(const platform::Font&) override { return 13; }
 };
 
 TEST(Form, AutoSizedLabelsTakeTheSizeOfTheirText) {
