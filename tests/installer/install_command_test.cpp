@@ -63,6 +63,14 @@ TEST_F(InstallCommandTest, TrailingBackslashes) {
   EXPECT_EQ(Profile().InstallDir, target_);
 }
 
+TEST_F(InstallCommandTest, DriveRootBecomesTheBareDrive) {
+  Start();
+  ExpectCopyWindow();
+  Install("C:\\");
+  EXPECT_EQ(Profile().InstallDir, "C:");
+  EXPECT_FALSE(files_->FileExists("C:\\$$tfile$.tmp"));
+}
+
 TEST_F(InstallCommandTest, CreatesEveryMissingLevel) {
   Start();
   const std::string deep = target_ + "\\one\\two\\three";
