@@ -20,6 +20,10 @@ namespace {
 // symbols of a bit buffer, with ample room to spare.
 constexpr int64_t kMaxOutputAfterInputEnd = 256 * 1024;
 
+// Longest destination folder that is created for a member (Windows paths
+// stop at 260 characters; Linux ones at 4096 bytes).
+constexpr size_t kMaxFolderLength = 1024;
+
 int RoundedPercent(int64_t done, int64_t total) {
   if (total <= 0) return 0;
   double p = std::nearbyint(double(done) * 100.0 / double(total));
@@ -199,7 +203,12 @@ void TUnZipper::ExtractMember(int fileIndex) {
       folder = destDir_ + dir;
     else
       folder = destDir_ + dir.substr(2);
-    if (!platform::files().DirectoryExists(folder)) platform::files().ForceDirectories(folder);
+    // A stored name may hold thousands of folder levels; creating them one
+    // by one costs time and memory with the square of the depth. No system
+    // this installer runs on opens paths that long, so such a folder is not
+    // made and the output file then fails to open.
+    if (folder.size() <= kMaxFolderLength && !platform::files().DirectoryExists(folder))
+      platform::files().ForceDirectories(folder);
   } else {
     folder = destDir_ + "\\";
   }

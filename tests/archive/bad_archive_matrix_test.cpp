@@ -21,8 +21,8 @@ using namespace archive::zip;
 struct BadArchiveRow {
   const char* name;
   std::function<std::string()> build;
-  const char* error;                  // the engine's message, or nullptr: the run ends normally
-  int result = 0;                     // UnZip's result when the run ends normally
+  const char* error;  // the start of the message the run ends with, or nullptr: it ends normally
+  int result = 0;     // UnZip's result when the run ends normally
   std::set<std::string> present;      // every file left in the destination
   bool assumeBad = false;             // IncompleteZipMode izAssumeBad
   const char* password = "password";  // the component's password
@@ -209,6 +209,13 @@ const std::vector<BadArchiveRow>& Rows() {
        8,
        {"up.txt", "lead.txt", "drive.txt", "rel.txt", "_CON", "_nul.txt", "_Aux\\x.txt",
         "sub\\_com1 .log"}},
+      {"TwentyThousandFolderLevels",
+       [] {
+         std::string name;
+         for (int i = 0; i < 20000; ++i) name += "a/";
+         return BuildZip({Member(name + "f.txt", "deep")});
+       },
+       "Cannot create file"},
       // ---- checks of the data
       {"CrcMismatch",
        [] {
@@ -276,7 +283,7 @@ TEST_P(BadArchiveTest, EndsAsExpectedInsideTheDestination) {
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
   if (row.error) {
-    EXPECT_EQ(error, row.error);
+    EXPECT_EQ(error.substr(0, std::string(row.error).size()), row.error) << error.substr(0, 200);
   } else {
     EXPECT_EQ(error, "");
     EXPECT_EQ(result, row.result);
