@@ -28,6 +28,7 @@ void TInstF3::FinishInstall() {
   placedByRun_.clear();
   Finished = true;
   SetCaption(p.InstallCaption);
+  platform::ui().ProcessMessages();  // the caption shows before the report
 
   const ReportTexts texts =
       CompleteReportTexts(NotUpdatedFiles, NotCreatedFiles, FailedShortcuts, GroupError);

@@ -116,6 +116,8 @@ void TInstF3::PlaceFile(const std::string& name) {
       ok = files.DeleteFile(target);
     }
     while (!ok) {
+      // Keeps the windows current while the user deals with the held file.
+      platform::ui().ProcessMessages();
       platform::MessageBoxRequest box;
       box.kind = platform::MessageKind::Warning;
       box.text = RetryText(target);

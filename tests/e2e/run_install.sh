@@ -58,7 +58,7 @@ success='Установка комплекса Mentorix успешно заве�
 tail_text='Из-за указанных проблем комплекс Mentorix может работать не вполне корректно.\r\nРекомендуется перезагрузить компьютер и повторно выполнить установку комплекса Mentorix.'
 
 rm -f "$(unix_path "$sysdir\\sysvanta.exe")" "$(unix_path "$sysdir\\mtxrt32.dll")"
-rm -rf "$(unix_path "$group")"
+rm -rf "$(unix_path "$group")" "$(unix_path 'C:\e2e')"  # fresh install folders
 make_payload "$out/payload"
 chmod 444 "$out/payload/MENTORIX/version.txt"  # stored with the read-only attribute
 
