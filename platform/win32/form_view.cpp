@@ -333,6 +333,10 @@ int RunMainForm(Form& form) {
 void InstallFormView() {
   SetTextMetrics(&GdiTextMetrics());
   SetFormPresenter(ShowFormModal);
+  // Shows what the running handler changed so far in every shown form.
+  SetFormRefresher([] {
+    for (View* view : Stack()) view->Fire([] {});
+  });
 }
 
 }  // namespace platform::win32

@@ -25,6 +25,11 @@ FormPresenter& presenter() {
   return p;
 }
 
+FormRefresher& refresher() {
+  static FormRefresher r;
+  return r;
+}
+
 struct BoxLayout {
   UINT type;
   int ids[3];
@@ -155,6 +160,7 @@ class Win32Ui : public Ui {
   }
 
   void ProcessMessages() override {
+    if (refresher()) refresher();
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (msg.message == WM_QUIT) {
@@ -181,6 +187,7 @@ class Win32Ui : public Ui {
 }  // namespace
 
 void SetFormPresenter(FormPresenter p) { presenter() = std::move(p); }
+void SetFormRefresher(FormRefresher r) { refresher() = std::move(r); }
 
 std::unique_ptr<Ui> MakeUi() { return std::make_unique<Win32Ui>(); }
 

@@ -14,6 +14,12 @@ namespace platform::win32 {
 using FormPresenter = std::function<int(Form&)>;
 void SetFormPresenter(FormPresenter presenter);
 
+// Shows in the windows what long-running handlers have changed so far (a
+// progress bar, a status caption). The window layer installs it;
+// Ui::ProcessMessages calls it before it processes the pending messages.
+using FormRefresher = std::function<void()>;
+void SetFormRefresher(FormRefresher refresher);
+
 std::unique_ptr<Files> MakeFiles();
 std::unique_ptr<Registry> MakeRegistry();
 std::unique_ptr<Shell> MakeShell();
