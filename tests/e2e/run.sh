@@ -243,6 +243,10 @@ if drv wait "$main" 30000; then
   drv gone "$main" 10000 || fail "components main window still open"
 else fail "components main window did not appear"; fi
 
+echo "== installation runs (tests/e2e/run_install.sh)"
+cleanup
+SETUP_WIN32_BIN=$bin "$root/tests/e2e/run_install.sh" || failures=$((failures + 1))
+
 echo "== screenshots in $shots"
 if [ "$failures" -ne 0 ]; then
   echo "e2e: $failures failure(s)"

@@ -9,7 +9,8 @@
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
-build=${SETUP_WIN32_BUILD:-$root/build/win32}
+# SETUP_WIN32_BIN (the folder of setup.exe) names the build folder as well.
+build=${SETUP_WIN32_BUILD:-$(dirname "${SETUP_WIN32_BIN:-$root/build/win32/bin}")}
 bin=$build/bin
 out=$root/build/e2e-install
 shots=$root/build/screenshots
