@@ -4,11 +4,13 @@
 //                                     prints "target\targuments\tworking folder"
 //   install_tools hold PATH RELEASE   open PATH without sharing and keep it open
 //                                     until the file RELEASE exists (at most 5 min)
+//   install_tools record OUT ARGS...  write the working folder and ARGS, one per
+//                                     line, to OUT (a stand-in post-install program)
 //
 // Output is UTF-8. Exit status 0 on success, 1 on failure.
-#include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <string>
@@ -61,11 +63,23 @@ int Hold(const wchar_t* path, const wchar_t* release) {
   return 0;
 }
 
+int Record(int argc, wchar_t** argv) {
+  FILE* f = _wfopen(argv[2], L"w");
+  if (!f) return 1;
+  wchar_t folder[MAX_PATH] = L"";
+  GetCurrentDirectoryW(MAX_PATH, folder);
+  std::fwprintf(f, L"%ls\n", folder);
+  for (int i = 3; i < argc; ++i) std::fwprintf(f, L"%ls\n", argv[i]);
+  std::fclose(f);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc >= 3 && std::wstring(argv[1]) == L"lnk") return ReadLink(argv[2]);
   if (argc >= 4 && std::wstring(argv[1]) == L"hold") return Hold(argv[2], argv[3]);
+  if (argc >= 3 && std::wstring(argv[1]) == L"record") return Record(argc, argv);
   std::fprintf(stderr, "usage: install_tools lnk PATH | hold PATH RELEASE\n");
   return 2;
 }

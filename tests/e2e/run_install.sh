@@ -243,6 +243,67 @@ if install nolinks "$dir" '[Links]\r\nStartMenu=0\r\nDesktop=0\r\n[ExcludeDir]\r
   check "log without links and excluded files" cmp "$out/nolinks.expected.log" "$target/UNINST/mtxvlm.log"
 else fail "no-links install: no report"; fi
 
+# ---------------------------------------------------------------- two volumes
+# setup_volumes.exe: the shipped product with two archive volumes and a
+# post-install program (post.exe, a stand-in that records how it was started).
+make_volumes() {  # make_volumes DIST SETTINGS-TEXT
+  local dist=$1
+  rm -rf "$dist"
+  mkdir -p "$dist"
+  cp "$bin/setup_volumes.exe" "$dist/"
+  cp "$out/install_tools.exe" "$out/payload/post.exe"
+  (cd "$out/payload" && zip -q -X -D -P "$password" "$dist/setup_volumes.dat" Lectorn.exe Variomat.exe \
+    MENTORIX/lessons/basics/lesson1.txt &&
+    zip -q -X -D -P "$password" "$dist/setup_volumes.dat2" MentorixHelp.chm post.exe Lectorn.ini) || return 1
+  rm -f "$out/payload/post.exe"
+  printf '%s' "$2" | sed 's/\\r\\n/\r\n/g' >"$dist/setup_volumes.ini"
+}
+start_volumes() {  # start_volumes DIST LOGNAME
+  (cd "$1" && exec timeout 300 wine setup_volumes.exe >"$out/$2.log" 2>&1) &
+  setup_pid=$!
+}
+if [ -f "$bin/setup_volumes.exe" ]; then
+  echo "== second volume missing when the run reaches it"
+  dir='C:\e2e\volmissing'
+  target=$(unix_path "$dir")
+  make_volumes "$out/volmissing" "[Main]\r\nInstallDir=$dir\r\n"
+  start_volumes "$out/volmissing" volmissing
+  if drv wait "Mentorix Install*" 60000; then
+    rm "$out/volmissing/setup_volumes.dat2"
+    drv click "Mentorix Install*" 'Установка'
+    if drv wait 'Ошибка' 60000; then
+      sleep 1
+      drv dump 'Ошибка'
+      expect "rollback message names the second volume" 'Ошибка при чтении данных. Вероятно, испорчен файл setup_volumes.dat2.\r\nПродолжение установки невозможно.'
+      drv click 'Ошибка' 'OK'
+      check "setup ends after the rollback" wait_setup_gone 60
+      left=$(cd "$target" && find . -mindepth 1 | sort | tr '\n' ' ')
+      check "first volume's files rolled back, only UNINST stays [$left]" test "$left" = "./UNINST "
+    else fail "missing volume: no rollback message"; fi
+  else fail "setup_volumes main window did not appear"; fi
+
+  echo "== Params with %STARTDIR%: the post-install program's parameters"
+  dir='C:\e2e\volrun'
+  target=$(unix_path "$dir")
+  make_volumes "$out/volrun" "[Main]\r\nAutoRun=1\r\nInstallDir=$dir\r\n[Setup]\r\nParams=  record %STARTDIR%\\args.txt %InstallDir%\\x  \r\n"
+  start_volumes "$out/volrun" volrun
+  if drv wait 'Информация' 120000; then
+    sleep 1
+    drv dump 'Информация'
+    expect "success report ends with the notice" "$success\r\nСейчас будет запущена программа настройки."
+    drv click 'Информация' 'OK'
+    wait_setup_gone 60
+    for _ in $(seq 100); do [ -s "$out/volrun/args.txt" ] && break; sleep 0.2; done
+    # args.txt landing beside setup_volumes.exe is %STARTDIR% expanded.
+    printf '%s\n' "$dir" "$dir\\x" >"$out/volrun.expected"
+    check "post-install program started in the install folder with the expanded parameters" \
+      cmp <(tr -d '\r' <"$out/volrun/args.txt" 2>/dev/null) "$out/volrun.expected"
+    check "files of both volumes placed" test -f "$target/MentorixHelp.chm" -a -f "$target/Lectorn.exe"
+  else fail "two volumes: no final report"; fi
+else
+  echo "skipped: $bin/setup_volumes.exe is missing"
+fi
+
 echo "== screenshots in $shots"
 if [ "$failures" -ne 0 ]; then
   echo "e2e install: $failures failure(s)"
