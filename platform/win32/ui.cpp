@@ -160,7 +160,7 @@ class Win32Ui : public Ui {
   }
 
   void ProcessMessages() override {
-    if (refresher()) refresher();
+    if (const FormRefresher& refresh = refresher()) refresh();
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (msg.message == WM_QUIT) {
