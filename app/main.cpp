@@ -4,6 +4,7 @@
 // told to terminate.
 #include <windows.h>
 
+#include "app/dll_safety.h"
 #include "installer/folder_chooser.h"
 #include "installer/inst_f1.h"
 #include "platform/form.h"
@@ -11,6 +12,7 @@
 #include "platform/win32/form_view.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  app::RestrictDllSearch();
   platform::InstallDefault();
   platform::win32::InstallFormView();
   installer::TFolderChooser::NetworkDialog() = [] {
