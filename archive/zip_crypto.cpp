@@ -5,6 +5,12 @@
 
 namespace archive {
 
+namespace {
+
+constexpr uint32_t kKey1Multiplier = 134775813u;
+
+}  // namespace
+
 void ZipCrypto::InitKeys(const std::string& password) {
   key0_ = 0x12345678;
   key1_ = 0x23456789;
@@ -14,8 +20,26 @@ void ZipCrypto::InitKeys(const std::string& password) {
 
 void ZipCrypto::UpdateKeys(uint8_t plain) {
   key0_ = Crc32Byte(key0_, plain);
-  key1_ = (key1_ + (key0_ & 0xFF)) * 134775813u + 1;
+  key1_ = (key1_ + (key0_ & 0xFF)) * kKey1Multiplier + 1;
   key2_ = Crc32Byte(key2_, uint8_t(key1_ >> 24));
+}
+
+// Every byte depends on the keys left by the one before, so the loop is one
+// long chain of dependent steps. The keys are kept in locals: written through
+// the byte pointer, members would have to be stored and reloaded on every
+// byte, since a byte store may alias them.
+void ZipCrypto::DecryptBuffer(uint8_t* data, size_t length) {
+  uint32_t k0 = key0_, k1 = key1_, k2 = key2_;
+  for (uint8_t* end = data + length; data != end; ++data) {
+    uint8_t plain = uint8_t(*data ^ KeyStreamByte(k2));
+    *data = plain;
+    k0 = Crc32Byte(k0, plain);
+    k1 = (k1 + (k0 & 0xFF)) * kKey1Multiplier + 1;
+    k2 = Crc32Byte(k2, uint8_t(k1 >> 24));
+  }
+  key0_ = k0;
+  key1_ = k1;
+  key2_ = k2;
 }
 
 uint8_t ZipCrypto::ReadHeader(const std::string& password, ZipStream& stream) {

@@ -18,24 +18,27 @@ class ZipCrypto {
   void InitKeys(const std::string& password);
   void UpdateKeys(uint8_t plain);
   // The next key-stream byte (does not advance the keys).
-  uint8_t DecryptByte() const {
-    uint32_t t = (key2_ & 0xFFFF) | 2;
-    return uint8_t((t * (t ^ 1)) >> 8);
-  }
+  uint8_t DecryptByte() const { return KeyStreamByte(key2_); }
   uint8_t Decrypt(uint8_t cipher) {
     uint8_t plain = uint8_t(cipher ^ DecryptByte());
     UpdateKeys(plain);
     return plain;
   }
-  void DecryptBuffer(uint8_t* data, size_t length) {
-    for (size_t i = 0; i < length; ++i) data[i] = Decrypt(data[i]);
-  }
+  // Decrypts in place; the same result as Decrypt on each byte in turn, so a
+  // stream may be decrypted in pieces of any size.
+  void DecryptBuffer(uint8_t* data, size_t length);
   // Reads the 12-byte encryption header from the stream, initialises the keys
   // with the password, decrypts the header and returns its 12th byte (the
   // check byte). Bytes missing at the end of the stream count as 0.
   uint8_t ReadHeader(const std::string& password, ZipStream& stream);
 
   uint32_t key0_ = 0, key1_ = 0, key2_ = 0;
+
+ private:
+  static uint8_t KeyStreamByte(uint32_t key2) {
+    uint32_t t = (key2 & 0xFFFF) | 2;
+    return uint8_t((t * (t ^ 1)) >> 8);
+  }
 };
 
 }  // namespace archive
