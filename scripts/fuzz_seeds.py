@@ -1,13 +1,18 @@
 #!/usr/bin/env python3
-"""Seeds a decoder fuzz corpus: fuzz_seeds.py TARGET CORPUS_DIR TESTDATA_DIR.
+"""Seeds a fuzz corpus: fuzz_seeds.py TARGET CORPUS_DIR TESTDATA_DIR.
 
-Each seed is one parameter byte followed by the compressed bytes of a member
-(at most 16 KB) of the matching method from the shared test archives; the
-Deflate target also gets streams made by zlib here.
+Each decoder seed is one parameter byte followed by the compressed bytes of a
+member (at most 16 KB) of the matching method from the shared test archives;
+the Deflate target also gets streams made by zlib here. The archive targets
+get whole archives of at most 64 KB (fuzz_extract with an options byte in
+front), the settings target settings files, the wildcard target patterns and
+names separated by a zero byte.
 """
+import io
 import os
 import struct
 import sys
+import zipfile
 import zlib
 
 METHODS = {"fuzz_inflate": {8}, "fuzz_explode": {6}, "fuzz_unreduce": {2, 3, 4, 5},
@@ -37,8 +42,50 @@ def members(path):
             yield flags, method, data[start:start + min(csize, 16384)]
 
 
+def archives(testdata):
+    """Whole archives of the test data and a few made here."""
+    found = []
+    for root, _, files in os.walk(testdata):
+        for name in sorted(files):
+            path = os.path.join(root, name)
+            if name.lower().endswith(".zip") and os.path.getsize(path) <= 65536:
+                found.append(open(path, "rb").read())
+    for method in (zipfile.ZIP_STORED, zipfile.ZIP_DEFLATED):
+        buf = io.BytesIO()
+        with zipfile.ZipFile(buf, "w", method) as z:
+            z.writestr("readme.txt", b"hello " * 50)
+            z.writestr("dir/sub/data.bin", bytes(range(256)) * 4)
+            z.writestr("dir/", b"")
+            z.writestr("../up.txt", b"up")
+            z.comment = b"archive comment"
+        found.append(buf.getvalue())
+    return found
+
+
+SETTINGS = [
+    b"[Main]\r\nFolder=%ProgramFilesDir%\\Volmar\r\nAutoRun=1\r\nFinalMessage=0\r\n"
+    b"[Links]\r\nStartMenu=0\r\nDesktop=$1\r\n[Setup]\r\nRun=0x1\r\nParams= \"a b\" \r\n"
+    b"[ExcludeDir]\r\n1=DOC\r\n2=SAMPLES\r\n3=\r\n4=X\r\n",
+    b"; comment\n[main]\nfolder = 'C:\\x'\nSelectDialog=-1\n[MAIN]\nAutoRun=2147483648\n",
+    b"[ExcludeDir]\n" + b"".join(b"%d=D%d\n" % (i, i) for i in range(1, 25)),
+]
+
+WILDCARDS = [b"*.txt\0docs\\readme.txt", b"d?r\\*\0dir\\a", b"*<a-m>*.e<!x>e\0b.exe",
+             b"<^0-9>*<a-z>\0k42z", b"a*b*c*d*e*f\0aXbXcXdXeXg", b"*<!a>*\0bbb",
+             b"<a-\0a"]
+
+
 def main():
     target, corpus, testdata = sys.argv[1:4]
+    if target in ("fuzz_directory", "fuzz_extract"):
+        seeds = archives(testdata)
+        if target == "fuzz_extract":
+            seeds = [bytes([options]) + data for data in seeds for options in (0x02, 0x13)]
+        write(corpus, seeds)
+        return
+    if target in ("fuzz_settings", "fuzz_wildcard"):
+        write(corpus, SETTINGS if target == "fuzz_settings" else WILDCARDS)
+        return
     wanted = METHODS[target]
     seeds = []
     for root, _, files in os.walk(testdata):
@@ -53,6 +100,10 @@ def main():
         for level in (0, 1, 6, 9):
             c = zlib.compressobj(level, zlib.DEFLATED, -15)
             seeds.append(b"\x10" + c.compress(text) + c.flush())
+    write(corpus, seeds)
+
+
+def write(corpus, seeds):
     for i, seed in enumerate(seeds[:200]):
         with open(os.path.join(corpus, "seed%03d" % i), "wb") as f:
             f.write(seed)

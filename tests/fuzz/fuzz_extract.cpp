@@ -1,0 +1,139 @@
+// A whole unzip run over arbitrary bytes, as the installer and zipx drive it:
+// directory, selection, every member through positioning, password check,
+// decoding, size guard, attributes and the CRC verdict, into a fresh
+// destination inside a scratch folder. The first input byte chooses the
+// component's settings; with bit 5 the rest is split into two volumes.
+//
+// Checks besides the sanitizers: nothing appears in the scratch folder
+// outside the destination, and no output file is larger than the largest
+// declared size (the size guard) or than the archive permits.
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "archive/unzipper.h"
+#include "platform/platform.h"
+#include "platform/posix/posix.h"
+
+namespace {
+
+// Answers every box with its first button and cancels every dialog.
+class QuietUi : public platform::Ui {
+ public:
+  platform::Button MessageBox(const platform::MessageBoxRequest& r) override {
+    for (unsigned b = 1; b <= platform::kButtonIgnore; b <<= 1)
+      if (r.buttons & b) return platform::Button(b);
+    return platform::kButtonNone;
+  }
+  bool ChooseFolder(const std::string&, std::string&) override { return false; }
+  bool OpenFileDialog(const std::string&, const std::string&, std::string&) override {
+    return false;
+  }
+  void ProcessMessages() override {}
+  void SetCursor(platform::Cursor) override {}
+  int ShowModal(platform::Form&) override { return 0; }
+};
+
+const std::string& Scratch() {
+  static const std::string dir = [] {
+    platform::InstallDefault();
+    static QuietUi ui;
+    platform::Current().ui = &ui;
+    return "/tmp/fuzz_extract_" + std::to_string(getpid());
+  }();
+  return dir;
+}
+
+bool WriteFile(const std::string& path, const uint8_t* bytes, size_t size) {
+  std::string error;
+  auto f = platform::files().Open(path, platform::OpenMode::Create, &error);
+  return f && f->Write(bytes, int32_t(size)) == int32_t(size);
+}
+
+// Every regular file below folder (Linux path), with its size.
+void Walk(const std::string& folder, std::vector<std::pair<std::string, off_t>>& files) {
+  DIR* d = opendir(folder.c_str());
+  if (!d) return;
+  while (dirent* e = readdir(d)) {
+    std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    std::string path = folder + "/" + name;
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) continue;
+    if (S_ISDIR(st.st_mode))
+      Walk(path, files);
+    else
+      files.emplace_back(path, st.st_size);
+  }
+  closedir(d);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+  if (size < 1) return 0;
+  const std::string& dir = Scratch();
+  const uint8_t options = bytes[0];
+  ++bytes, --size;
+
+  std::error_code ignored;
+  std::filesystem::remove_all(dir, ignored);
+  platform::files().ForceDirectories(dir + "/out/dest");
+  // Volumes: "set.zip" is the last one, as split archives end.
+  std::string zip = dir + "/set.zip";
+  size_t cut = (options & 0x20) ? size / 2 : 0;
+  if (cut > 0 && !WriteFile(dir + "/set.z01", bytes, cut)) return 0;
+  if (!WriteFile(zip, bytes + cut, size - cut)) return 0;
+
+  archive::TUnZipper zipper;
+  zipper.IncompleteZipMode = (options & 1) ? archive::izAssumeBad : archive::izAssumeMulti;
+  zipper.RecreateDirs = (options & 2) != 0;
+  zipper.DoAll = (options & 0x40) == 0;
+  if (!zipper.DoAll) zipper.SetFilesList({"*.txt", "*<a-m>*", "d?r\\*"});
+  zipper.OverwriteMode = archive::Always;
+  zipper.SetSortMode((options & 8) ? archive::ByName : archive::ByNone);
+  if (options & 0x80) zipper.SetRootDir("dir");
+  zipper.Password = (options & 4) ? "secret" : "3141592653589793238462643383279502";
+  int offers = 0;  // one other password, then the member is given up
+  if (options & 0x10) {
+    zipper.OnBadPassword = [&offers](archive::TUnZipper*, int, std::string& p) {
+      if (offers++ == 0) p = "another";
+    };
+  }
+  const std::string firstVolume = dir + "/set.z01";
+  zipper.OnGetNextDisk = [&](archive::TUnZipper*, int disk, std::string& name) {
+    name = (cut > 0 && disk == 1) ? firstVolume : (disk == 2 ? zip : std::string());
+  };
+  int64_t declaredMax = 0;
+  try {
+    zipper.SetZipName(zip);
+    zipper.SetDestDir(dir + "/out/dest");
+    zipper.ArchiveComment();
+    for (int i = 0; i < zipper.MemberCount() && i < 64; ++i) {
+      zipper.MemberComment(i);
+      declaredMax = std::max<int64_t>(declaredMax, zipper.Member(i).UncompressedSize);
+    }
+    if (zipper.MemberCount() <= 256) {
+      for (int i = 64; i < zipper.MemberCount(); ++i)
+        declaredMax = std::max<int64_t>(declaredMax, zipper.Member(i).UncompressedSize);
+      zipper.UnZip();
+    }
+  } catch (const support::Exception&) {
+  }
+
+  std::vector<std::pair<std::string, off_t>> files;
+  Walk(dir, files);
+  const std::string inside = dir + "/out/dest/";
+  for (const auto& [path, bytesOnDisk] : files) {
+    if (path == zip || (cut > 0 && path == firstVolume)) continue;
+    if (path.compare(0, inside.size(), inside) != 0) __builtin_trap();  // escaped
+    if (bytesOnDisk > declaredMax) __builtin_trap();                    // past the size guard
+  }
+  return 0;
+}
