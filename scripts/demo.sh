@@ -52,7 +52,7 @@ if drv wait 'Информация' 120000; then
   drv dump 'Информация'
   shot "$screenshot"
   echo "final report:"
-  awk -F'\t' '$1=="Static" && $9 ~ /[^ ]/ {print "  " $9}' "$out/drv.out" | sed 's/\\r\\n/\n  /g' | grep -v '^ *$'
+  tr -d '\r' <"$out/drv.out" | awk -F'\t' '$1=="Static" && $9 ~ /[^ ]/ {print "  " $9}' | sed 's/\\r\\n/\n  /g' | grep -v '^ *$'
   drv click 'Информация' 'OK'
 else
   echo "demo: no final report appeared"
