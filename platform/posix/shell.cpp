@@ -85,6 +85,9 @@ class PosixShell : public Shell {
                              "\r\nWorkingDir=" + link.workingDir + "\r\n";
     if (f->Write(body.data(), static_cast<int32_t>(body.size())) !=
         static_cast<int32_t>(body.size())) {
+      // A save that fails (a full disk) leaves no half-written link behind.
+      f.reset();
+      files().DeleteFile(linkPath);
       return false;
     }
     state().links.push_back({linkPath, link});
