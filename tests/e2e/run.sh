@@ -247,6 +247,9 @@ echo "== installation runs (tests/e2e/run_install.sh)"
 cleanup
 SETUP_WIN32_BIN=$bin "$root/tests/e2e/run_install.sh" || failures=$((failures + 1))
 
+echo "== DLL planting (tests/e2e/dll_planting.sh)"
+SETUP_WIN32_BIN=$bin "$root/tests/e2e/dll_planting.sh" || failures=$((failures + 1))
+
 echo "== screenshots in $shots"
 if [ "$failures" -ne 0 ]; then
   echo "e2e: $failures failure(s)"
