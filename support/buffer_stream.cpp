@@ -123,6 +123,14 @@ int32_t TS_BufferStream::Write(const void* buffer, int32_t count) {
 }
 
 int32_t TS_BufferStream::Seek(int32_t offset, uint16_t origin) {
+  if (origin > soFromEnd) {
+    throw Exception(Format(GetResourceString("S_Stream", kMsgInvalidOrigin), {int{origin}}));
+  }
+  return static_cast<int32_t>(Seek(int64_t{offset}, static_cast<TSeekOrigin>(origin)));
+}
+
+int64_t TS_BufferStream::Seek(int64_t offset, TSeekOrigin seekOrigin) {
+  const auto origin = static_cast<uint16_t>(seekOrigin);
   const int64_t current = inner_->Position() + BufferedOffset();
   int64_t target;
   switch (origin) {
@@ -135,21 +143,21 @@ int32_t TS_BufferStream::Seek(int32_t offset, uint16_t origin) {
     case soFromEnd: {
       // The logical size includes bytes not yet written.
       const int64_t size = std::max(current, inner_->Size());
-      const int64_t distance = offset < 0 ? -static_cast<int64_t>(offset) : offset;
+      const int64_t distance = offset < 0 ? -offset : offset;
       target = size - distance;
       break;
     }
     default:
       throw Exception(Format(GetResourceString("S_Stream", kMsgInvalidOrigin), {int{origin}}));
   }
-  if (target == current) return static_cast<int32_t>(target);
+  if (target == current) return target;
   if (state_ == 2 && !FlushBuffer()) {
     throw EStreamError(GetResourceString("S_Stream", kMsgSeekError));
   }
   inner_->Seek(target, TSeekOrigin::Begin);
   pos_ = nullptr;
   state_ = 0;
-  return static_cast<int32_t>(target);
+  return target;
 }
 
 void TS_BufferStream::PutBack(uint8_t byte) {

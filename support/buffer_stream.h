@@ -44,6 +44,9 @@ class TS_BufferStream : public TStream {
   int32_t Write(const void* buffer, int32_t count) override;
   // Origin 0, 1 or 2; from the end, both -n and n mean n bytes before the end.
   int32_t Seek(int32_t offset, uint16_t origin) override;
+  // The same with 64-bit offsets, so that files of 2 to 4 GB (archives) can
+  // be read past their first 2 GB.
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
 
   // Reads the next block of the inner stream; false when it had no more data.
   virtual bool FillBuffer();
