@@ -64,7 +64,15 @@ void WriteInstallLog(const std::string& path, const std::vector<std::string>& in
   for (size_t i = 1; i < installList.size(); ++i) {
     if (known.insert(text.UpperCase(installList[i])).second) lines.push_back(installList[i]);
   }
-  WriteLines(path, lines);
+  // The earlier log lists what earlier installations put in place: it is
+  // replaced only once the merged log has been written in full.
+  auto& files = platform::files();
+  const std::string merged = path + ".new";
+  WriteLines(merged, lines);
+  if (!files.DeleteFile(path) || !files.MoveFile(merged, path)) {
+    files.DeleteFile(merged);
+    throw support::EFCreateError("Cannot create file \"" + path + "\".");
+  }
 }
 
 }  // namespace installer

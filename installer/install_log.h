@@ -16,8 +16,8 @@ std::vector<std::string> SplitLines(const std::string& text);
 // log is already there, from an earlier installation into the same folder,
 // it keeps its lines, header included, and gains only the paths it does not
 // hold yet (compared without regard to letter case); a read-only log is made
-// writable first. Throws support::Exception when the log cannot be read or
-// written.
+// writable first, and it is replaced only by a merged log written in full.
+// Throws support::Exception when the log cannot be read or written.
 void WriteInstallLog(const std::string& path, const std::vector<std::string>& installList);
 
 }  // namespace installer

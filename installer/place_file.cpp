@@ -116,13 +116,14 @@ void TInstF3::PlaceFile(const std::string& name) {
       ok = files.DeleteFile(target);
     }
     while (!ok) {
-      // Keeps the windows current while the user deals with the held file.
-      platform::ui().ProcessMessages();
       platform::MessageBoxRequest box;
       box.kind = platform::MessageKind::Warning;
       box.text = RetryText(target);
       box.buttons = platform::kButtonRetry | platform::kButtonIgnore;
       if (platform::ui().MessageBox(box) == platform::kButtonIgnore) break;
+      // Whatever happened while the box was open (the other program
+      // closing, windows to repaint) is dealt with before the next attempt.
+      platform::ui().ProcessMessages();
       ok = files.DeleteFile(target);
     }
     if (!ok || !files.MoveFile(staged, target)) {

@@ -23,7 +23,14 @@ bool CreateShortcut(const std::string& Target, const std::string& Arguments,
   link.target = Target;
   link.arguments = Arguments;
   link.workingDir = WorkDir;
-  return platform::shell().CreateShellLink(link, SavedLinkPath(LinkPath));
+  const std::string path = SavedLinkPath(LinkPath);
+  auto& files = platform::files();
+  const bool existed = files.FileExists(path);
+  if (platform::shell().CreateShellLink(link, path)) return true;
+  // A save that failed half-way (a full disk) leaves no broken link behind;
+  // a link that was there before is left as it is.
+  if (!existed) files.DeleteFile(path);
+  return false;
 }
 
 // The group name as messages show it: without its leading backslash.

@@ -91,6 +91,18 @@ TEST_F(InstallLogTest, SecondInstallKeepsTheFirstHeaderAndAddsOnlyNewPaths) {
   EXPECT_EQ(Read(Install("Lectorn.ini")), "user's");
 }
 
+TEST_F(InstallLogTest, EarlierLogSurvivesAMergeThatCannotBeWritten) {
+  Prepare();
+  const std::string oldLog = "old header|\r\nC:\\old\\file.txt\r\n";
+  Write(LogPath(), oldLog);
+  files_->ForceDirectories(LogPath() + ".new");  // the merged log cannot be created
+  WriteVolume(1, ProductMembers());
+  ui_.ExpectMessage(platform::kButtonOk, A("Ошибка при чтении данных."));
+  Run();
+  EXPECT_EQ(Read(LogPath()), oldLog);
+  EXPECT_FALSE(files_->FileExists(Install("Lectorn.exe")));
+}
+
 TEST_F(InstallLogTest, RussianPathsAreWrittenInTheAnsiCodePage) {
   Prepare();
   Profile().FinalMessage = false;

@@ -134,6 +134,10 @@ class RecordingShell : public platform::Shell {
 };
 
 class RunTest : public ::testing::Test {
+ public:
+  // The members every shortcut row of the shipped product points to.
+  static std::vector<ArchiveMember> ProductMembers();
+
  protected:
   RunTest();
   void SetUp() override;
@@ -156,9 +160,6 @@ class RunTest : public ::testing::Test {
   void Write(const std::string& path, const std::string& bytes);
   std::vector<std::string> BoxTexts() const;
   std::string LogPath() const { return Install("UNINST\\mtxvlm.log"); }
-
-  // The members every shortcut row of the shipped product points to.
-  static std::vector<ArchiveMember> ProductMembers();
 
   std::unique_ptr<testing_support::TempFolder> root_;
   std::string dist_, systemDir_, programsDir_, desktopDir_;
