@@ -28,7 +28,8 @@ void TInstF3::FinishInstall() {
   placedByRun_.clear();
   Finished = true;
   SetCaption(p.InstallCaption);
-  platform::ui().ProcessMessages();  // the caption shows before the report
+  form.visible = false;              // the report comes up on its own
+  platform::ui().ProcessMessages();  // shown before the report
 
   const ReportTexts texts =
       CompleteReportTexts(NotUpdatedFiles, NotCreatedFiles, FailedShortcuts, GroupError);

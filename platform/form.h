@@ -137,6 +137,9 @@ class Form {
   bool systemMenu = true, minimizeBox = false, maximizeBox = false;
   FormPosition position = FormPosition::Designed;
   WindowState windowState = WindowState::Normal;
+  // False hides the window while it stays open (a modal form keeps its modal
+  // loop); showing a form sets it again.
+  bool visible = true;
   Font font;  // default font of new controls
   bool keyPreview = false;
   std::string activeControl;  // control that has the focus when shown
