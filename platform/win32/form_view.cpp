@@ -245,6 +245,7 @@ int ShowFormModal(Form& form) {
   HWND owner = Stack().empty() ? nullptr : Stack().back()->hwnd();
   form.modalResult = kMrNone;
   form.closeRequested = false;
+  form.visible = true;
   auto view = std::make_unique<View>(form, true);
   if (!view->Create(owner)) return kMrCancel;
   if (owner) EnableWindow(owner, FALSE);
@@ -319,6 +320,7 @@ HWND detail::ApplicationWindow() {
 }
 
 int RunMainForm(Form& form) {
+  form.visible = true;
   auto view = std::make_unique<View>(form, false);
   if (!view->Create(ApplicationWindow())) return 1;
   Stack().push_back(view.get());

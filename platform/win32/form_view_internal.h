@@ -31,6 +31,7 @@ struct Shown {
   int itemIndex = -1;
   std::vector<std::string> lines;
   int position = -1;
+  int minimum = 0, maximum = -1;  // progress bar range; -1: not yet set
   bool timerOn = false;
 };
 
@@ -125,6 +126,7 @@ class View {
   std::string shownCaption_, focused_;
   HWND savedFocus_ = nullptr;
   WindowState shownState_ = WindowState::Normal;
+  bool shownVisible_ = true;  // the presenters show the window right after Create
 };
 
 // Views on screen, the innermost modal one last.

@@ -133,7 +133,15 @@ void View::Push() {
         PushItems(c, h, s);
         break;
       case ControlKind::ProgressBar:
-        if (s.position < 0) SendMessageA(h, PBM_SETRANGE32, c.minimum, c.maximum);
+        // The range may change while the form is shown (the copy window sets
+        // its maximum from the volumes and shortcuts). A new range clamps the
+        // bar's position, so the position is sent again after it.
+        if (c.minimum != s.minimum || c.maximum != s.maximum) {
+          SendMessageA(h, PBM_SETRANGE32, c.minimum, c.maximum);
+          s.minimum = c.minimum;
+          s.maximum = c.maximum;
+          s.position = -1;
+        }
         if (c.position != s.position) SendMessageA(h, PBM_SETPOS, c.position, 0);
         s.position = c.position;
         break;
@@ -161,6 +169,10 @@ void View::Push() {
     for (auto& [h, c] : byHwnd_) {
       if (c->kind == ControlKind::Label) InvalidateRect(h, nullptr, FALSE);
     }
+  }
+  if (form_.visible != shownVisible_) {
+    ShowWindow(hwnd_, form_.visible ? SW_SHOW : SW_HIDE);
+    shownVisible_ = form_.visible;
   }
   if (form_.windowState != shownState_) {
     HWND target = IsMain() ? ApplicationWindow() : hwnd_;
