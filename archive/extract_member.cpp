@@ -351,6 +351,9 @@ void TUnZipper::ExtractMember(int fileIndex) {
   } else if (OnBadCRC) {
     OnBadCRC(this, int(crc), int(current_.CRC32), fileIndex);
   }
+  // The member's own attributes may have made the file read-only; a damaged
+  // copy must go all the same.
+  platform::files().SetAttributes(outPath, platform::kAttrNormal);
   platform::files().DeleteFile(outPath);
   if (!retry_) --successCounter_;
 }

@@ -106,6 +106,18 @@ TEST_F(UnZipperTest, CrcMismatchDeletesFileAndReports) {
   EXPECT_EQ(ui.boxes[0].caption, "Zip Error");
 }
 
+TEST_F(UnZipperTest, DamagedReadOnlyMemberIsDeletedAllTheSame) {
+  Member bad("locked.txt", "damaged");
+  bad.crc = 0x12345678;
+  bad.externalAttributes = 0x21;  // read-only, archive: applied before the CRC verdict
+  UseArchive(BuildZip({bad}));
+  zipper.DoAll = true;
+  LogEvents();
+  EXPECT_EQ(zipper.UnZip(), 0);
+  EXPECT_FALSE(Exists("locked.txt"));
+  EXPECT_NE(std::find(log.begin(), log.end(), "badcrc DCC8AFEB 12345678 0"), log.end());
+}
+
 TEST_F(UnZipperTest, OutputLargerThanDeclaredIsStoppedAndDeleted) {
   Member liar("liar.bin", Bytes(40000));
   liar.declaredSize = 20000;
