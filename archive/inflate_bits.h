@@ -167,9 +167,13 @@ struct TBitReaderB {
     }
     uint32_t v = buf & kBitMask[n];
     buf >>= n;
-    count -= static_cast<int>(n);
+    // Past the end of the input the count stays negative; holding it at a
+    // floor keeps a decoder that reads on and on from wrapping it around.
+    count = count - static_cast<int>(n) < kCountFloor ? kCountFloor : count - static_cast<int>(n);
     return v;
   }
+
+  static constexpr int kCountFloor = -(1 << 20);
 };
 
 }  // namespace archive
