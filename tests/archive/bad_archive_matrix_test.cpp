@@ -23,10 +23,10 @@ struct BadArchiveRow {
   std::function<std::string()> build;
   const char* error;  // the start of the message the run ends with, or nullptr: it ends normally
   int result = 0;     // UnZip's result when the run ends normally
-  std::set<std::string> present;      // every file left in the destination
-  bool assumeBad = false;             // IncompleteZipMode izAssumeBad
-  const char* password = "password";  // the component's password
-  const char* comment = "";           // the archive comment the component reports
+  std::set<std::string> present = {};  // every file left in the destination
+  bool assumeBad = false;              // IncompleteZipMode izAssumeBad
+  const char* password = "password";   // the component's password
+  const char* comment = "";            // the archive comment the component reports
 };
 
 std::string Base() { return BuildZip({Member("a.txt", "alpha"), Member("dir/b.txt", "bravo")}); }
