@@ -91,6 +91,10 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM, LPARAM data) {
 class Win32Ui : public Ui {
  public:
   Button MessageBox(const MessageBoxRequest& request) override {
+    // The windows behind the box show what the running handler has changed
+    // so far (a new caption, the progress bar), not what they showed when it
+    // started.
+    if (const FormRefresher& refresh = refresher()) refresh();
     std::vector<Button> buttons = ButtonsInOrder(request.buttons);
     if (buttons.empty()) buttons.push_back(kButtonOk);
     if (buttons.size() > 3) buttons.resize(3);

@@ -11,10 +11,13 @@
 
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/form.h"
+#include "platform/platform.h"
 #include "platform/win32/form_view.h"
+#include "platform/win32/win32.h"
 
 namespace {
 
@@ -64,10 +67,15 @@ class StepForm {
       form.modalResult = platform::kMrCancel;
       return;
     }
+    // A step may show a modal box, whose loop delivers further ticks.
+    if (busy_ || next_ >= steps.size()) return;
+    busy_ = true;
     steps[next_++](window, bar);
+    busy_ = false;
     if (next_ == steps.size()) form.modalResult = platform::kMrOk;
   }
   size_t next_ = 0;
+  bool busy_ = false;
 };
 
 TEST(Win32FormView, ProgressBarFollowsRangeAndPositionSetWhileShown) {
@@ -132,6 +140,70 @@ TEST(Win32FormView, FormCanBeHiddenAndShownWhileModal) {
   EXPECT_EQ(platform::win32::ShowFormModal(f.form), platform::kMrOk);
   EXPECT_EQ(seen, (std::vector<bool>{true, false, true}));
   EXPECT_TRUE(f.form.visible);
+}
+
+struct DialogSearch {
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindOwnMessageBox(HWND window, LPARAM data) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  char cls[32] = {};
+  GetClassNameA(window, cls, sizeof cls);
+  if (pid == GetCurrentProcessId() && IsWindowVisible(window) && lstrcmpA(cls, "#32770") == 0) {
+    reinterpret_cast<DialogSearch*>(data)->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+TEST(Win32FormView, WindowsBehindAMessageBoxShowWhatTheHandlerChanged) {
+  if (!HaveDisplay()) GTEST_SKIP() << "no display";
+  // The message pump and the message box refresh the shown forms through the
+  // window layer, as in the program.
+  platform::win32::InstallFormView();
+  StepForm f("message box test");
+  platform::Control& bar = f.form["Bar"];
+  BarState behindBox{-1, -1, -1};
+  bool boxSeen = false;
+  // All in the activation, with no timer running: no other event of the
+  // form can show the changes while the box is up.
+  f.form["Timer"].interval = 0;
+  f.form.onActivate = [&] {
+    HWND window = FindWindowA("MentorixForm", f.form.caption.c_str());
+    HWND h = window ? FindWindowExA(window, nullptr, PROGRESS_CLASSA, nullptr) : nullptr;
+    f.form.modalResult = platform::kMrOk;
+    if (!h) return;
+    bar.maximum = 125;
+    bar.position = 60;
+    // While the box is up, read the bar and close the box.
+    std::thread helper([&] {
+      for (int i = 0; i < 300 && !boxSeen; ++i) {
+        DialogSearch search;
+        EnumWindows(FindOwnMessageBox, reinterpret_cast<LPARAM>(&search));
+        if (search.found) {
+          boxSeen = true;
+          behindBox = ReadBar(h);
+          PostMessageA(search.found, WM_COMMAND, IDOK, 0);
+        }
+        Sleep(50);
+      }
+    });
+    platform::MessageBoxRequest box;
+    box.kind = platform::MessageKind::Information;
+    box.text = "progress";
+    box.buttons = platform::kButtonOk;
+    platform::ui().MessageBox(box);
+    helper.join();
+  };
+  EXPECT_EQ(platform::win32::ShowFormModal(f.form), platform::kMrOk);
+  platform::SetTextMetrics(nullptr);
+  platform::win32::SetFormRefresher(nullptr);
+  platform::win32::SetFormPresenter(nullptr);
+  ASSERT_TRUE(boxSeen);
+  EXPECT_EQ(behindBox.high, 125);
+  EXPECT_EQ(behindBox.position, 60);
 }
 
 }  // namespace
