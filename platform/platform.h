@@ -74,7 +74,8 @@ class Files {
   virtual bool DirectoryExists(const std::string& path) = 0;
   virtual bool CreateDir(const std::string& path) = 0;  // the parent must exist
   // Creates a folder with all missing parents; reports nothing, callers test.
-  virtual void ForceDirectories(const std::string& path) = 0;
+  // Built on DirectoryExists and CreateDir, so both implementations share it.
+  virtual void ForceDirectories(const std::string& path);
   virtual bool DeleteFile(const std::string& path) = 0;
   virtual bool RemoveDir(const std::string& path) = 0;  // empty folders only
   // MoveFileA semantics: fails when the target exists.

@@ -2,6 +2,19 @@
 
 namespace platform {
 
+void Files::ForceDirectories(const std::string& path) {
+  std::string p = path;
+  while (p.size() > 1 && (p.back() == '\\' || p.back() == '/')) p.pop_back();
+  if (p.empty() || DirectoryExists(p)) return;
+  const size_t sep = p.find_last_of("\\/");
+  if (sep != std::string::npos && sep > 0) {
+    const std::string parent = p.substr(0, sep);
+    // A bare drive ("C:") always exists and cannot be created.
+    if (!(parent.size() == 2 && parent[1] == ':')) ForceDirectories(parent);
+  }
+  CreateDir(p);
+}
+
 Services& Current() {
   static Services services;
   return services;

@@ -183,18 +183,6 @@ class PosixFiles : public Files {
     return true;
   }
 
-  void ForceDirectories(const std::string& path) override {
-    std::string p = path;
-    while (p.size() > 1 && (p.back() == '\\' || p.back() == '/')) p.pop_back();
-    if (p.empty() || DirectoryExists(p)) return;
-    const size_t sep = p.find_last_of("\\/");
-    if (sep != std::string::npos && sep > 0) {
-      const std::string parent = p.substr(0, sep);
-      if (!(parent.size() == 2 && parent[1] == ':')) ForceDirectories(parent);
-    }
-    CreateDir(p);
-  }
-
   bool DeleteFile(const std::string& path) override {
     if (Listed(faults().deleteFails, path)) return false;
     const std::string lp = Resolve(path);

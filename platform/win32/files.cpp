@@ -130,18 +130,6 @@ class Win32Files : public Files {
     return CreateDirectoryA(path.c_str(), nullptr) != 0;
   }
 
-  void ForceDirectories(const std::string& path) override {
-    std::string p = path;
-    while (p.size() > 1 && (p.back() == '\\' || p.back() == '/')) p.pop_back();
-    if (p.empty() || DirectoryExists(p)) return;
-    const size_t sep = p.find_last_of("\\/");
-    if (sep != std::string::npos && sep > 0) {
-      const std::string parent = p.substr(0, sep);
-      if (!(parent.size() == 2 && parent[1] == ':')) ForceDirectories(parent);
-    }
-    CreateDir(p);
-  }
-
   bool DeleteFile(const std::string& path) override { return DeleteFileA(path.c_str()) != 0; }
   bool RemoveDir(const std::string& path) override { return RemoveDirectoryA(path.c_str()) != 0; }
   bool MoveFile(const std::string& from, const std::string& to) override {
