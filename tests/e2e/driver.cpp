@@ -13,10 +13,14 @@
 //   driver click CAPTION BUTTON       press the child button with that text
 //   driver close CAPTION              ask the window to close (its close box)
 //   driver settext CAPTION ID TEXT    type TEXT into the child with that id
+//   driver bars                       every visible progress bar in a visible
+//                                     window: low, high and position of its range
 //
 // CAPTION may end in "*" to match a prefix. The exit status is 0 on success,
 // 1 when the window or control was not found in time.
 #include <windows.h>
+// After <windows.h>.
+#include <commctrl.h>
 
 #include <cstdio>
 #include <string>
@@ -130,9 +134,27 @@ HWND FindButton(HWND top, const std::wstring& text) {
   return nullptr;
 }
 
+BOOL CALLBACK PrintBars(HWND top, LPARAM) {
+  if (!IsWindowVisible(top)) return TRUE;
+  for (HWND h : Children(top)) {
+    wchar_t cls[64] = L"";
+    GetClassNameW(h, cls, 64);
+    if (_wcsicmp(cls, L"msctls_progress32") != 0 || !IsWindowVisible(h)) continue;
+    // Both queries answer in the result: they work across processes.
+    std::printf("bar\t%ld\t%ld\t%ld\n", static_cast<long>(SendMessageW(h, PBM_GETRANGE, TRUE, 0)),
+                static_cast<long>(SendMessageW(h, PBM_GETRANGE, FALSE, 0)),
+                static_cast<long>(SendMessageW(h, PBM_GETPOS, 0, 0)));
+  }
+  return TRUE;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  if (argc == 2 && std::wstring(argv[1]) == L"bars") {
+    EnumWindows(PrintBars, 0);
+    return 0;
+  }
   if (argc < 3) {
     std::fprintf(stderr, "usage: driver wait|gone|dump|key|click|close CAPTION [ARG]\n");
     return 2;

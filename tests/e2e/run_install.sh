@@ -96,6 +96,8 @@ target=$(unix_path "$dir")
 if install clean "$dir" "" 'Информация'; then
   expect "two-line success report" "$success"
   shot "$shots/install-final-report.png"
+  drv bars
+  check "copy window hidden behind the report" test ! -s "$out/drv.out"
   drv click 'Информация' 'OK'
   check "setup.exe ends after the report" wait_setup_gone 60
   check "file contents" cmp -s "$out/payload/Variomat.exe" "$target/Variomat.exe"
@@ -154,6 +156,8 @@ if install held "$dir" "" 'Предупреждение'; then
   expect "retry button" "Повтор"
   expect "go-on button" "Далее"
   shot "$shots/install-retry-dialog.png"
+  drv bars
+  expect "copy window's bar: one volume and five shortcut rows" $'bar\t0\t125\t'
   touch "$target/release"
   sleep 2
   drv click 'Предупреждение' 'Повтор'
@@ -214,6 +218,8 @@ if drv wait 'Ошибка' 120000; then
   drv dump 'Ошибка'
   expect "rollback message names setup.dat" 'Ошибка при чтении данных. Вероятно, испорчен файл setup.dat.\r\nПродолжение установки невозможно.'
   shot "$shots/install-rollback.png"
+  drv bars
+  expect "copy window stays behind the rollback message" $'bar\t0\t125\t'
   drv click 'Ошибка' 'OK'
   check "setup.exe ends after the rollback" wait_setup_gone 60
   left=$(cd "$target" && find . -mindepth 1 | sort | tr '\n' ' ')
