@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Runs one decoder fuzz target: scripts/fuzz.sh TARGET SECONDS
-#   TARGET: fuzz_inflate, fuzz_explode, fuzz_unreduce or fuzz_unshrink
+# Runs one fuzz target: scripts/fuzz.sh TARGET SECONDS
+#   TARGET: fuzz_inflate, fuzz_explode, fuzz_unreduce, fuzz_unshrink (decoders),
+#           fuzz_directory (archive reader), fuzz_extract (whole extraction),
+#           fuzz_settings (settings file) or fuzz_wildcard (wildcard matcher)
+# A single input running longer than 20 seconds counts as a failure (hang).
 # Builds the clang libFuzzer build in build/fuzz (ASan + UBSan) when needed and
 # seeds the target's corpus from the shared test archives.
 set -euo pipefail
@@ -25,7 +28,7 @@ fi
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 log=$build/$target.log
-if "$build/bin/$target" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=1024 \
+if "$build/bin/$target" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=1024 -timeout=20 \
   -artifact_prefix="$build/" "$corpus" >"$log" 2>&1; then
   grep -E '^Done [0-9]+ runs' "$log" || tail -n 1 "$log"
 else

@@ -21,18 +21,30 @@ rm -f build-native-configure.log build-win32-configure.log
 echo "== layer 1: native unit tests (ASan + UBSan)"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-ctest --test-dir build/native --output-on-failure -j"$jobs"
+ctest --test-dir build/native --output-on-failure -j"$jobs" | tee build/native/ctest.log
+native_passed=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' build/native/ctest.log)
 
 echo "== layer 2: Win32 unit tests under Wine (LC_ALL=ru_RU.UTF-8)"
 source scripts/wine-env.sh
 wine_env_init "$root/build/wine-unit"
+# A display of our own, so that the tests of real windows and dialogs run too.
+display=71
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >build/win32/xvfb-unit.log 2>&1 &
+xvfb_pid=$!
+trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
+for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+export DISPLAY=":$display"
 failed=0
+wine_passed=0
 for exe in build/win32/bin/*_tests.exe; do
   [ -e "$exe" ] || continue
   name=$(basename "$exe" .exe)
   log=build/win32/$name.log
   if LC_ALL=ru_RU.UTF-8 wine "$exe" --gtest_brief=1 >"$log" 2>&1; then
     tail -n 3 "$log"
+    n=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -n 1)
+    wine_passed=$((wine_passed + ${n:-0}))
   else
     cat "$log"
     echo "FAILED under Wine: $name"
@@ -40,12 +52,19 @@ for exe in build/win32/bin/*_tests.exe; do
   fi
 done
 wineserver -k 2>/dev/null || true
+kill $xvfb_pid 2>/dev/null || true
+unset DISPLAY
 [ $failed = 0 ] || exit 1
 
+e2e_passed=0
 for layer in tests/e2e/run.sh scripts/fuzz-smoke.sh; do
   if [ -x "$layer" ]; then
     echo "== $layer"
-    "$layer"
+    "$layer" | tee build/layer.log
+    n=$(grep -c '^ok: ' build/layer.log || true)
+    e2e_passed=$((e2e_passed + n))
   fi
 done
-echo "== all test layers passed"
+rm -f build/layer.log
+echo "== all test layers passed (native ${native_passed:-0}, Win32 under Wine $wine_passed, end-to-end checks $e2e_passed)"
+echo "$((${native_passed:-0} + wine_passed + e2e_passed)) passed, 0 failed"
