@@ -118,6 +118,20 @@ TEST_F(UnZipperTest, DamagedReadOnlyMemberIsDeletedAllTheSame) {
   EXPECT_NE(std::find(log.begin(), log.end(), "badcrc DCC8AFEB 12345678 0"), log.end());
 }
 
+TEST_F(UnZipperTest, ArchiveStaysOpenAfterARunOnlyWithKeepZipOpen) {
+  UseArchive(BuildZip({Member("a.txt", "alpha")}));
+  zipper.DoAll = true;
+  zipper.OverwriteMode = archive::Always;
+  zipper.KeepZipOpen = true;
+  EXPECT_EQ(zipper.UnZip(), 1);
+  // The component still holds the archive open (read sharing only).
+  EXPECT_FALSE(platform::files().DeleteFile(zipPath));
+  zipper.KeepZipOpen = false;
+  EXPECT_EQ(zipper.UnZip(), 1);
+  EXPECT_TRUE(platform::files().DeleteFile(zipPath));
+  EXPECT_EQ(Content("a.txt"), "alpha");
+}
+
 TEST_F(UnZipperTest, OutputLargerThanDeclaredIsStoppedAndDeleted) {
   Member liar("liar.bin", Bytes(40000));
   liar.declaredSize = 20000;
