@@ -9,9 +9,9 @@
 
 namespace archive {
 
-void Inflate(TDecoderIO& io);                // method 8
-void Unshrink(TDecoderIO& io);               // method 1
-void Unreduce(TDecoderIO& io, int factor);   // methods 2 to 5, factor = method - 1
-void Explode(TDecoderIO& io);                // method 6; dictionary and trees from io.flags
+void Inflate(TDecoderIO& io);               // method 8
+void Unshrink(TDecoderIO& io);              // method 1
+void Unreduce(TDecoderIO& io, int factor);  // methods 2 to 5, factor = method - 1
+void Explode(TDecoderIO& io);               // method 6; dictionary and trees from io.flags
 
 }  // namespace archive
