@@ -2,6 +2,7 @@
 
 namespace support {
 
+// clang-format off: eight code points a row, as the code page is usually shown.
 const char16_t kCp1251High[128] = {
     0x0402,
     0x0403,
@@ -133,6 +134,7 @@ const char16_t kCp1251High[128] = {
     0x044E,
     0x044F,
 };
+// clang-format on
 
 namespace {
 
