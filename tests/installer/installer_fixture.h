@@ -17,6 +17,7 @@
 #include "platform/form.h"
 #include "platform/platform.h"
 #include "platform/scripted_ui.h"
+#include "tests/common/forwarding_files.h"
 #include "tests/common/test_paths.h"
 
 namespace installer_test {
@@ -24,46 +25,16 @@ namespace installer_test {
 // Answers "X:\" and "X:\Program Files\" from a set of drives; refuses to
 // create files inside the folders listed in readOnlyFolders; everything else
 // goes to the platform's own files.
-class OverlayFiles : public platform::Files {
+class OverlayFiles : public testing_support::ForwardingFiles {
  public:
-  explicit OverlayFiles(platform::Files& real) : real_(real) {}
+  explicit OverlayFiles(platform::Files& real) : ForwardingFiles(real) {}
   std::set<char> drives;                  // drive letters whose root exists
   std::set<char> programFilesDrives;      // drives with a "Program Files" folder
   std::set<std::string> readOnlyFolders;  // exact folder paths (case as given)
   std::set<std::string> unreadableFiles;  // opening them for reading fails
-
   std::unique_ptr<platform::File> Open(const std::string& path, platform::OpenMode mode,
                                        std::string* errorText) override;
-  bool FileExists(const std::string& path) override { return real_.FileExists(path); }
   bool DirectoryExists(const std::string& path) override;
-  bool CreateDir(const std::string& path) override { return real_.CreateDir(path); }
-  void ForceDirectories(const std::string& path) override { real_.ForceDirectories(path); }
-  bool DeleteFile(const std::string& path) override { return real_.DeleteFile(path); }
-  bool RemoveDir(const std::string& path) override { return real_.RemoveDir(path); }
-  bool MoveFile(const std::string& from, const std::string& to) override {
-    return real_.MoveFile(from, to);
-  }
-  bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override {
-    return real_.CopyFile(from, to, failIfExists);
-  }
-  uint32_t GetAttributes(const std::string& path) override { return real_.GetAttributes(path); }
-  bool SetAttributes(const std::string& path, uint32_t a) override {
-    return real_.SetAttributes(path, a);
-  }
-  bool GetDosTime(const std::string& path, uint32_t& t) override {
-    return real_.GetDosTime(path, t);
-  }
-  bool SetDosTime(const std::string& path, uint32_t t) override {
-    return real_.SetDosTime(path, t);
-  }
-  std::vector<platform::FindData> Enumerate(const std::string& folder,
-                                            const std::string& mask) override {
-    return real_.Enumerate(folder, mask);
-  }
-  std::string TempDir() override { return real_.TempDir(); }
-
- private:
-  platform::Files& real_;
 };
 
 class FakeRegistry : public platform::Registry {

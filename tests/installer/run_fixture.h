@@ -17,6 +17,7 @@
 #include "installer/profile.h"
 #include "platform/platform.h"
 #include "platform/scripted_ui.h"
+#include "tests/common/forwarding_files.h"
 #include "tests/common/test_paths.h"
 
 namespace run_test {
@@ -35,43 +36,16 @@ std::string BuildArchive(const std::vector<ArchiveMember>& members, const std::s
 // Real files, except that DeleteFile of a listed path (any letter case)
 // fails as long as its count is above 0 (-1: always), and MoveFile from or to
 // a listed path always fails.
-class RunFiles : public platform::Files {
+class RunFiles : public testing_support::ForwardingFiles {
  public:
-  explicit RunFiles(platform::Files& real) : real_(real) {}
+  explicit RunFiles(platform::Files& real) : ForwardingFiles(real) {}
   std::map<std::string, int> deleteFails;  // upper-case path -> remaining failures
   std::vector<std::string> moveFails;      // upper-case paths
   std::vector<std::string> opened;         // every path opened for reading
-
   std::unique_ptr<platform::File> Open(const std::string& path, platform::OpenMode mode,
                                        std::string* errorText) override;
-  bool FileExists(const std::string& path) override { return real_.FileExists(path); }
-  bool DirectoryExists(const std::string& path) override { return real_.DirectoryExists(path); }
-  bool CreateDir(const std::string& path) override { return real_.CreateDir(path); }
-  void ForceDirectories(const std::string& path) override { real_.ForceDirectories(path); }
   bool DeleteFile(const std::string& path) override;
-  bool RemoveDir(const std::string& path) override { return real_.RemoveDir(path); }
   bool MoveFile(const std::string& from, const std::string& to) override;
-  bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override {
-    return real_.CopyFile(from, to, failIfExists);
-  }
-  uint32_t GetAttributes(const std::string& path) override { return real_.GetAttributes(path); }
-  bool SetAttributes(const std::string& path, uint32_t a) override {
-    return real_.SetAttributes(path, a);
-  }
-  bool GetDosTime(const std::string& path, uint32_t& t) override {
-    return real_.GetDosTime(path, t);
-  }
-  bool SetDosTime(const std::string& path, uint32_t t) override {
-    return real_.SetDosTime(path, t);
-  }
-  std::vector<platform::FindData> Enumerate(const std::string& folder,
-                                            const std::string& mask) override {
-    return real_.Enumerate(folder, mask);
-  }
-  std::string TempDir() override { return real_.TempDir(); }
-
- private:
-  platform::Files& real_;
 };
 
 // Registry writes in order; keys compared without regard to letter case.
