@@ -20,25 +20,11 @@
 #include "archive/unzipper.h"
 #include "platform/platform.h"
 #include "platform/posix/posix.h"
+#include "tests/fuzz/quiet_ui.h"
 
 namespace {
 
-// Answers every box with its first button and cancels every dialog.
-class QuietUi : public platform::Ui {
- public:
-  platform::Button MessageBox(const platform::MessageBoxRequest& r) override {
-    for (unsigned b = 1; b <= platform::kButtonIgnore; b <<= 1)
-      if (r.buttons & b) return platform::Button(b);
-    return platform::kButtonNone;
-  }
-  bool ChooseFolder(const std::string&, std::string&) override { return false; }
-  bool OpenFileDialog(const std::string&, const std::string&, std::string&) override {
-    return false;
-  }
-  void ProcessMessages() override {}
-  void SetCursor(platform::Cursor) override {}
-  int ShowModal(platform::Form&) override { return 0; }
-};
+using fuzz_support::QuietUi;
 
 const std::string& Scratch() {
   static const std::string dir = [] {
