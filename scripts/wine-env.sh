@@ -13,3 +13,20 @@ wine_env_init() {
     wineserver -w || true
   fi
 }
+
+# True when this machine can run Wine's 32-bit loader. Some virtual machines
+# run 64-bit user code only (their kernel has IA-32 emulation off: every i386
+# execve fails with "Exec format error"); there no Win32 program can run.
+wine_can_run() {
+  timeout 30 wine --version >/dev/null 2>&1
+}
+
+# Why the Wine layers cannot run here, for the skip message.
+wine_skip_reason() {
+  local why
+  why=$(timeout 30 wine --version 2>&1 | tail -n 1)
+  if dmesg 2>/dev/null | grep -qi 'IA-32 emulation off\|32-bit emulation disabled'; then
+    why="the kernel runs 64-bit programs only (IA-32 emulation off): $why"
+  fi
+  echo "$why"
+}
