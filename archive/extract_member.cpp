@@ -268,6 +268,7 @@ void TUnZipper::ExtractMember(int fileIndex) {
   }
 
   // 6. Output file and decoding.
+  outputPath_ = outPath;
   auto output = OpenFileStream(outPath, platform::OpenMode::Create);
   runningCrc_ = 0xFFFFFFFF;
   TMemberExtractor io(*this, *output);

@@ -107,6 +107,10 @@ class TUnZipper {
   // The member record of index (sorted view) for read-only inspection.
   const TZipHeaderInfo& Member(int index) const;
   const TEndCentral& EndRecord() const { return endRecord_; }
+  // The file that the member extracted last was written to, or that the
+  // member being extracted is written to (named even when it could not be
+  // created or written).
+  const std::string& OutputPath() const { return outputPath_; }
 
   // ---- operations
   int UnZip();
@@ -146,6 +150,7 @@ class TUnZipper {
   std::unique_ptr<TSortedZip> view_;     // separate sorted view, or none
   TEndCentral endRecord_;
   TZipHeaderInfo current_;  // the member being extracted
+  std::string outputPath_;  // its output file
   int currentVolume_ = 0;
   uint32_t timeStamp_ = 0;
   bool scanned_ = false;

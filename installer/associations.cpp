@@ -6,21 +6,25 @@
 
 namespace installer {
 
+std::vector<std::string> AssociationKeys(const std::string& Extension) {
+  return {"." + Extension,
+          Extension,
+          Extension + "\\DefaultIcon",
+          Extension + "\\Shell",
+          Extension + "\\Shell\\Open",
+          Extension + "\\Shell\\Open\\command"};
+}
+
 void RegisterAssociation(const std::string& Extension, const std::string& ProgramDir,
                          const std::string& ProgramFile, const std::string& Description,
                          int32_t IconIndex) {
   const std::string program = ProgramDir + "\\" + ProgramFile;
-  const std::pair<std::string, std::string> keys[] = {
-      {"." + Extension, Extension},
-      {Extension, Description},
-      {Extension + "\\DefaultIcon", program + "," + std::to_string(IconIndex)},
-      {Extension + "\\Shell", "Open"},
-      {Extension + "\\Shell\\Open", "Open"},
-      {Extension + "\\Shell\\Open\\command", "\"" + program + "\" \"%1\""},
-  };
+  const std::vector<std::string> keys = AssociationKeys(Extension);
+  const std::string values[] = {Extension, Description, program + "," + std::to_string(IconIndex),
+                                "Open",    "Open",      "\"" + program + "\" \"%1\""};
   auto& registry = platform::registry();
-  for (const auto& [key, value] : keys) {
-    if (!registry.WriteDefault(platform::RootKey::ClassesRoot, key, value)) return;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (!registry.WriteDefault(platform::RootKey::ClassesRoot, keys[i], values[i])) return;
   }
 }
 
@@ -28,6 +32,8 @@ void TInstF3::RegisterAssociations() {
   const ProductProfile& p = Profile();
   for (int32_t i = 0; i < p.AssociationCount && i < kAssociationSlots; ++i) {
     const AssociationRecord& a = p.Associations[static_cast<size_t>(i)];
+    // The keys as they were, for a rollback.
+    for (const std::string& key : AssociationKeys(a.Extension)) undo_.KeyBefore(key);
     RegisterAssociation(a.Extension, a.ProgramDir, a.ProgramFile, a.Description, a.IconIndex);
   }
 }

@@ -4,12 +4,17 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace installer {
 
-// Writes the six keys of one association, each key's default value, in this
-// order: ".ext", "ext", "ext\DefaultIcon", "ext\Shell", "ext\Shell\Open" and
-// "ext\Shell\Open\command". The first write that fails ends this
+// The six keys of one association under HKEY_CLASSES_ROOT, in the order
+// they are written: ".ext", "ext", "ext\DefaultIcon", "ext\Shell",
+// "ext\Shell\Open" and "ext\Shell\Open\command".
+std::vector<std::string> AssociationKeys(const std::string& Extension);
+
+// Writes the six keys of one association, each key's default value, in
+// that order. The first write that fails ends this
 // association's writes; nothing is reported.
 void RegisterAssociation(const std::string& Extension, const std::string& ProgramDir,
                          const std::string& ProgramFile, const std::string& Description,

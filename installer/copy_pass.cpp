@@ -1,13 +1,15 @@
 // The copy pass: the copy window's first activation prepares the profile and
-// the install folder, then extracts every archive volume into the staging
-// folder InstallDir\TEMP. Each member is placed as soon as it is written
+// the install folder, then extracts every archive volume into a staging
+// folder of the run's own. Each member is placed as soon as it is written
 // (PlaceFile) and the last member of the last volume runs the finishing pass
 // (FinishInstall). A run that ends before the finishing pass has written the
-// install log is rolled back (AbortInstall).
+// install log is rolled back (AbortInstall): what it placed goes, what it
+// replaced comes back, the keys it wrote get their earlier values.
 #include "installer/inst_f3.h"
 #include "installer/profile.h"
 #include "platform/platform.h"
 #include "support/cp1251.h"
+#include "support/exceptions.h"
 
 namespace installer {
 
@@ -51,18 +53,17 @@ void TInstF3::FormShow() {
 
   ProductProfile& p = Profile();
   if (!p.SelfCopyName.empty()) {
-    const std::string copy = p.InstallDir + "\\TEMP\\" + p.SelfCopyName;
+    const std::string copy = StagingDir + "\\" + p.SelfCopyName;
     platform::files().CopyFile(platform::shell().ExePath(), copy, false);
     ClearReadOnly(copy);
   }
 
   InstallList = std::make_unique<std::vector<std::string>>();
-  placedByRun_.clear();
   std::string header;
   for (const std::string& text : p.UninstallTexts) header += text + "|";
   InstallList->push_back(header);
   for (int32_t i = 0; i < Used<kUninstallExtraSlots>(p.UninstallExtraCount); ++i)
-    Record(ExpandInstallDir(p.UninstallExtras[static_cast<size_t>(i)]), false);
+    Record(ExpandInstallDir(p.UninstallExtras[static_cast<size_t>(i)]));
 
   Finished = false;
   RunVolumes();
@@ -95,7 +96,6 @@ void TInstF3::PrepareRun() {
   }
 
   UnZipper1.Password = ArchivePassword();
-  UnZipper1.SetDestDir(p.InstallDir + "\\TEMP");
 
   auto& bar = form["ProgressBar1"];
   bar.position = 0;
@@ -108,8 +108,12 @@ void TInstF3::PrepareRun() {
 }
 
 // Creates the product folders (failures ignored: placement tries again for
-// each file) and the UNINST and TEMP sub-folders. Without those two the run
-// cannot go on: false, with the reason for the rollback's message.
+// each file), the UNINST sub-folder and the staging folder. The staging
+// folder is always a new one, so that removing it afterwards removes nothing
+// but what the run put there: TEMP, or TEMP2, TEMP3, ... when a folder of
+// that name is already there (the host's own, or one a killed run left).
+// Without UNINST or the staging folder the run cannot go on: false, with the
+// reason for the rollback's message.
 bool TInstF3::MakeRunFolders() {
   ProductProfile& p = Profile();
   auto& files = platform::files();
@@ -117,21 +121,27 @@ bool TInstF3::MakeRunFolders() {
     const std::string& dir = p.ProductDirs[static_cast<size_t>(i)];
     MakeFolder(dir);
   }
-  for (const char* sub : {"\\UNINST", "\\TEMP"}) {
-    const std::string dir = p.InstallDir + sub;
-    if (!files.DirectoryExists(dir)) files.CreateDir(dir);
-    if (!files.DirectoryExists(dir)) {
-      abortReason_ = Cp1251("Невозможно создать каталог ") + "\"" + dir + "\".\r\n" +
-                     Cp1251("Продолжение установки невозможно.");
-      return false;
-    }
+  const std::string uninst = p.InstallDir + "\\UNINST";
+  if (!files.DirectoryExists(uninst) && !files.CreateDir(uninst)) {
+    NoteFailure(CreateFolderFailure(uninst, files.LastError()));
+    return false;
   }
+  StagingDir = ClaimFolder(p.InstallDir, "TEMP");
+  if (StagingDir.empty()) {
+    NoteFailure(CreateFolderFailure(p.InstallDir + "\\TEMP", files.LastError()));
+    return false;
+  }
+  UnZipper1.SetDestDir(StagingDir);
   return true;
 }
 
-// Extracts the volumes in order; the first exception ends the loop.
+// Extracts the volumes in order; the first exception ends the loop. The
+// failures of the run's own files keep their reason for the rollback's
+// message (read at once, before the clean-up makes calls of its own);
+// everything else is the archive's.
 void TInstF3::RunVolumes() {
   const ProductProfile& p = Profile();
+  auto& files = platform::files();
   for (int32_t v = 1; v <= p.VolumeCount; ++v) {
     try {
       // The number goes first so that a failure to open the volume is
@@ -139,10 +149,25 @@ void TInstF3::RunVolumes() {
       CurrentVolume = v;
       UnZipper1.SetZipName(VolumePath(p, v));
       UnZipper1.UnZip();
+    } catch (const ERunFailure& failure) {
+      NoteFailure(failure);
+      break;
+    } catch (const support::EWriteError&) {
+      NoteFailure(WriteFailure(UnZipper1.OutputPath(), files.LastError()));
+      break;
+    } catch (const support::EFCreateError&) {
+      NoteFailure(CreateFileFailure(UnZipper1.OutputPath(), files.LastError()));
+      break;
     } catch (...) {
+      Failure = fkArchive;
       break;
     }
   }
+}
+
+void TInstF3::NoteFailure(const ERunFailure& failure) {
+  abortReason_ = failure.Message();
+  Failure = failure.Kind();
 }
 
 std::string TInstF3::AbortMessage() const {
@@ -155,35 +180,26 @@ std::string TInstF3::AbortMessage() const {
 void TInstF3::AbortInstall() {
   ProductProfile& p = Profile();
   auto& files = platform::files();
+  if (Failure == fkNone) Failure = fkArchive;
+  Outcome = roRolledBack;
   platform::MessageBoxRequest box;
   box.kind = platform::MessageKind::Error;
   box.text = AbortMessage();
   box.buttons = platform::kButtonOk;
   platform::ui().MessageBox(box);
 
-  // Only what this run put in place goes: the extra paths of the log and
-  // kept files that were already there are left alone.
-  if (InstallList) {
-    for (size_t i = 1; i < InstallList->size(); ++i) {
-      const std::string& path = (*InstallList)[i];
-      bool ours = false;
-      for (const std::string& placed : placedByRun_) ours = ours || placed == path;
-      if (!ours) continue;
-      ClearReadOnly(path);
-      files.DeleteFile(path);
-    }
-    InstallList.reset();
-  }
-  placedByRun_.clear();
+  // Only what this run changed is put back: the files it placed go (the
+  // extra paths of the log and kept files that were already there are left
+  // alone), the files it replaced return, the keys get their earlier values.
+  InstallList.reset();
+  undo_.Undo();
+  if (groupCreated_) files.RemoveDir(p.ProgramsDir + p.ProgramGroup);
+  groupCreated_ = false;
 
-  RemoveTree(p.InstallDir + "\\TEMP");
+  if (!StagingDir.empty()) RemoveTree(StagingDir);
   files.RemoveDir(p.InstallDir);
-  // Four passes remove nested folders up to four levels deep, in any order.
-  for (int pass = 0; pass < 4; ++pass) {
-    for (int32_t i = 0; i < Used<kProductDirSlots>(p.ProductDirCount); ++i)
-      files.RemoveDir(p.ProductDirs[static_cast<size_t>(i)]);
-  }
-  // Parents of those folders that this run had to create go as well.
+  // The folders this run created go when they are empty, deepest first.
+  // Folders of ProductDirs that were there before the run stay, even empty.
   RemoveCreatedFolders();
   EndProgram();
 }

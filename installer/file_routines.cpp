@@ -1,5 +1,5 @@
-// File routines of the installation run: clearing the read-only attribute
-// and deleting a folder tree.
+// File routines of the installation run: clearing the read-only attribute,
+// deleting a folder tree, making folders of the run's own.
 #include <algorithm>
 
 #include "installer/inst_f3.h"
@@ -30,6 +30,18 @@ void RemoveTree(const std::string& folder) {
     }
   }
   files.RemoveDir(folder);
+}
+
+std::string ClaimFolder(const std::string& parent, const std::string& name) {
+  constexpr int kNames = 999;  // leftovers of that many killed runs
+  auto& files = platform::files();
+  for (int n = 1; n <= kNames; ++n) {
+    const std::string folder = parent + "\\" + name + (n == 1 ? "" : std::to_string(n));
+    if (files.CreateDir(folder)) return folder;
+    // Only a name that is taken is worth another try.
+    if (!files.DirectoryExists(folder) && !files.FileExists(folder)) break;
+  }
+  return std::string();
 }
 
 void TInstF3::MakeFolder(const std::string& dir) {

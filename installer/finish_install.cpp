@@ -4,7 +4,8 @@
 // the install log, shows the final report, starts the post-install program
 // and ends the program. Until the log is written the run can still be rolled
 // back: an exception here leaves the unzip operation and the copy pass
-// rolls back.
+// rolls back. Once it is written the run is complete, and the earlier files
+// it kept aside go.
 #include "installer/final_report.h"
 #include "installer/inst_f3.h"
 #include "installer/install_log.h"
@@ -17,7 +18,7 @@ namespace installer {
 void TInstF3::FinishInstall() {
   const ProductProfile& p = Profile();
   if (!p.SelfCopyName.empty()) PlaceFile(p.SelfCopyName);
-  RemoveTree(p.InstallDir + "\\TEMP");
+  RemoveTree(StagingDir);
   SetCaption(p.InstallCaption + support::Cp1251(": создание ярлыков..."));
   RegisterAssociations();
   CreateProgramGroup();
@@ -25,14 +26,16 @@ void TInstF3::FinishInstall() {
   if (InstallList) WriteInstallLog(p.InstallDir + "\\UNINST\\" + p.LogName, *InstallList);
 
   InstallList.reset();
-  placedByRun_.clear();
   Finished = true;
+  undo_.Commit();
+  groupCreated_ = false;
   SetCaption(p.InstallCaption);
   form.visible = false;              // the report comes up on its own
   platform::ui().ProcessMessages();  // shown before the report
 
   const ReportTexts texts =
       CompleteReportTexts(NotUpdatedFiles, NotCreatedFiles, FailedShortcuts, GroupError);
+  Outcome = texts.HasProblems() ? roCompletedWithProblems : roCompleted;
   if (texts.HasProblems() || p.FinalMessage) {
     platform::MessageBoxRequest box;
     box.kind = platform::MessageKind::Information;

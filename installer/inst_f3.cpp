@@ -46,6 +46,11 @@ TInstF3::TInstF3() : form("InstF3") {
                                 const std::string& fName) {
     UnZipper1EndUnZip(sender, fileIndex, fName);
   };
+  // A member that is skipped or fails its check is missing from the
+  // installation: the run cannot complete.
+  UnZipper1.OnSkippingFile = [this](archive::TUnZipper*, archive::TSkipReason, const std::string&,
+                                    int) { MemberFailed(); };
+  UnZipper1.OnBadCRC = [this](archive::TUnZipper*, int, int, int) { MemberFailed(); };
   UnZipper1.Loaded();
 
   form.onActivate = [this] { FormShow(); };
@@ -69,11 +74,22 @@ void TInstF3::SetCaption(const std::string& text) { form["Label1"].SetCaption(te
 
 void TInstF3::AdvanceProgress(int units) { form["ProgressBar1"].position += units; }
 
-void TInstF3::Record(const std::string& path, bool placedByThisRun) {
-  if (!InstallList) return;
-  InstallList->push_back(path);
-  if (placedByThisRun) placedByRun_.push_back(path);
+void TInstF3::Record(const std::string& path) {
+  if (InstallList) InstallList->push_back(path);
 }
+
+namespace {
+
+// A member that could not be extracted whole.
+class EMemberFailed : public support::Exception {
+  using Exception::Exception;
+};
+
+}  // namespace
+
+// Raised inside the extraction, the exception ends the volume loop and the
+// run is rolled back with the message that names the volume being read.
+void TInstF3::MemberFailed() { throw EMemberFailed("A member failed its check"); }
 
 void TInstF3::EndProgram() { platform::App().Terminate(); }
 

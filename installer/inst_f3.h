@@ -1,11 +1,12 @@
 // TInstF3, the copy window: a borderless strip below the main window with a
 // status caption and a progress bar. The Install command places it and shows
 // it modally; its first activation runs the whole installation run: the copy
-// pass extracts the archive volumes into InstallDir\TEMP, places each member
-// as soon as it is written, and after the last member of the last volume the
-// finishing pass registers associations, makes shortcuts, writes the install
-// log and shows the final report. A run that does not get that far is rolled
-// back. Either way the program ends with the run.
+// pass extracts the archive volumes into a staging folder of its own
+// (InstallDir\TEMP), places each member as soon as it is written, and after
+// the last member of the last volume the finishing pass registers
+// associations, makes shortcuts, writes the install log and shows the final
+// report. A run that does not get that far is rolled back: everything it
+// changed is put back as it was. Either way the program ends with the run.
 #pragma once
 
 #include <cstdint>
@@ -14,9 +15,13 @@
 #include <vector>
 
 #include "archive/unzipper.h"
+#include "installer/run_failure.h"
+#include "installer/run_undo.h"
 #include "platform/form.h"
 
 namespace installer {
+
+struct ShortcutRecord;
 
 // The 1-based number of the archive volume being extracted; read by the
 // progress handler, the end-of-member handler and the rollback's message.
@@ -41,6 +46,12 @@ class TInstF3 {
   // Report texts: runs of entries "\"path\", " (GroupError is a whole sentence).
   std::string NotUpdatedFiles, NotCreatedFiles, FailedShortcuts, GroupError;
   bool Finished = false;
+  // The folder the archive is extracted into: one that this run made,
+  // InstallDir\TEMP unless a folder of that name is already there.
+  std::string StagingDir;
+  // How the run ended, and why when it was rolled back.
+  TRunOutcome Outcome = roNotEnded;
+  TFailureKind Failure = fkNone;
 
   // Window events.
   void FormShow();  // activation: runs the installation run once
@@ -52,13 +63,15 @@ class TInstF3 {
   void PlaceFile(const std::string& name);
   void FinishInstall();
   void AbortInstall();
-  // Message of the rollback: names the volume that was being read.
+  // Message of the rollback: names the volume that was being read, or the
+  // file or folder that failed when the failure is not the archive's.
   std::string AbortMessage() const;
 
   // Association pass, program group and shortcut pass of the finishing pass.
   void RegisterAssociations();
   void CreateProgramGroup();
   void CreateShortcuts();
+  bool PlaceShortcut(const ShortcutRecord& row, const std::string& linkPath);
 
   // True once the run has started (a later activation does nothing).
   bool RunStarted() const { return runStarted_; }
@@ -69,7 +82,12 @@ class TInstF3 {
   void RunVolumes();
   void ShowFinalReport();
   void EndProgram();
-  void Record(const std::string& path, bool placedByThisRun);
+  void Record(const std::string& path);
+  bool Move(const std::string& staged, const std::string& target);
+  // Keeps the reason of a failure that is not the archive's for the rollback.
+  void NoteFailure(const ERunFailure& failure);
+  // Stops the run when a member was skipped or failed its check.
+  [[noreturn]] void MemberFailed();
   // Creates a folder with its missing parents and remembers those it made.
   void MakeFolder(const std::string& dir);
   void RemoveCreatedFolders();
@@ -77,13 +95,13 @@ class TInstF3 {
   void AdvanceProgress(int units);
 
   bool runStarted_ = false;
-  // Paths of InstallList that this run put in place (files moved into
-  // place, shortcut files saved). The rollback deletes only these, never a
-  // file that was there before the run.
-  std::vector<std::string> placedByRun_;
+  // The files this run placed or replaced and the keys it wrote: the
+  // rollback puts back exactly these, never a file that it did not touch.
+  TRunUndo undo_;
   // Folders this run created, parents included; the rollback removes those
   // that are empty, deepest first.
   std::vector<std::string> createdFolders_;
+  bool groupCreated_ = false;  // the program group is this run's
   // Set when the run cannot go on for a reason other than the archive; the
   // rollback then shows this text instead of the archive message.
   std::string abortReason_;
@@ -100,5 +118,9 @@ void ClearReadOnly(const std::string& path);
 // Deletes a folder with everything in it, read-only files included; what
 // cannot be deleted stays, and so do the folders that hold them.
 void RemoveTree(const std::string& folder);
+// Makes a new folder in parent named name, or name2, name3, ... when that
+// name is taken, and returns its path: a folder that nobody else has put
+// anything into. Empty when no folder can be made there.
+std::string ClaimFolder(const std::string& parent, const std::string& name);
 
 }  // namespace installer

@@ -3,17 +3,17 @@
 #include <set>
 
 #include "installer/inst_f3.h"
+#include "installer/run_failure.h"
 #include "platform/platform.h"
-#include "support/exceptions.h"
 
 namespace installer {
 
 namespace {
 
 std::string ReadWholeFile(const std::string& path) {
-  std::string error;
-  auto file = platform::files().Open(path, platform::OpenMode::ReadShareRead, &error);
-  if (!file) throw support::EFOpenError("Cannot open file \"" + path + "\". " + error);
+  auto& files = platform::files();
+  auto file = files.Open(path, platform::OpenMode::ReadShareRead, nullptr);
+  if (!file) throw ReadFailure(path, files.LastError());
   std::string bytes;
   char buffer[4096];
   for (;;) {
@@ -24,15 +24,20 @@ std::string ReadWholeFile(const std::string& path) {
   return bytes;
 }
 
-void WriteLines(const std::string& path, const std::vector<std::string>& lines) {
-  std::string bytes;
-  for (const std::string& line : lines) bytes += line + "\r\n";
-  std::string error;
-  auto file = platform::files().Open(path, platform::OpenMode::Create, &error);
-  if (!file) throw support::EFCreateError("Cannot create file \"" + path + "\". " + error);
+// Writes a file in full and has the system put it on the disk; a file that
+// could not be written whole does not stay. Failures name the file it
+// stands for.
+void WriteWholeFile(const std::string& path, const std::string& bytes, const std::string& shown) {
+  auto& files = platform::files();
+  auto file = files.Open(path, platform::OpenMode::Create, nullptr);
+  if (!file) throw CreateFileFailure(shown, files.LastError());
   const int32_t size = static_cast<int32_t>(bytes.size());
-  if (size > 0 && file->Write(bytes.data(), size) != size)
-    throw support::EWriteError("Stream write error");
+  if ((size > 0 && file->Write(bytes.data(), size) != size) || !file->Flush()) {
+    const platform::FileError error = files.LastError();
+    file.reset();
+    files.DeleteFile(path);
+    throw WriteFailure(shown, error);
+  }
 }
 
 }  // namespace
@@ -51,27 +56,44 @@ std::vector<std::string> SplitLines(const std::string& text) {
   return lines;
 }
 
+bool HasHeaderLine(const std::string& log) {
+  const size_t end = log.find_first_of("\r\n");
+  return end != std::string::npos && end > 0 && log[end - 1] == '|';
+}
+
 void WriteInstallLog(const std::string& path, const std::vector<std::string>& installList) {
-  if (!platform::files().FileExists(path)) {
-    WriteLines(path, installList);
-    return;
-  }
-  ClearReadOnly(path);
-  std::vector<std::string> lines = SplitLines(ReadWholeFile(path));
-  auto& text = platform::text();
-  std::set<std::string> known;
-  for (const std::string& line : lines) known.insert(text.UpperCase(line));
-  for (size_t i = 1; i < installList.size(); ++i) {
-    if (known.insert(text.UpperCase(installList[i])).second) lines.push_back(installList[i]);
-  }
-  // The earlier log lists what earlier installations put in place: it is
-  // replaced only once the merged log has been written in full.
   auto& files = platform::files();
-  const std::string merged = path + ".new";
-  WriteLines(merged, lines);
-  if (!files.DeleteFile(path) || !files.MoveFile(merged, path)) {
-    files.DeleteFile(merged);
-    throw support::EFCreateError("Cannot create file \"" + path + "\".");
+  std::vector<std::string> lines = installList;
+  if (files.FileExists(path)) {
+    const std::string earlier = ReadWholeFile(path);
+    // A file without the header line is not a log an installation wrote
+    // in full: the new log takes its place.
+    if (HasHeaderLine(earlier)) {
+      lines = SplitLines(earlier);
+      auto& text = platform::text();
+      std::set<std::string> known;
+      for (const std::string& line : lines) known.insert(text.UpperCase(line));
+      for (size_t i = 1; i < installList.size(); ++i) {
+        if (known.insert(text.UpperCase(installList[i])).second) lines.push_back(installList[i]);
+      }
+    }
+  }
+  std::string bytes;
+  for (const std::string& line : lines) bytes += line + "\r\n";
+
+  // The log is written beside its place and replaces the earlier one in one
+  // step: whatever fails, there is the earlier log or the new one, whole.
+  const std::string written = path + ".new";
+  WriteWholeFile(written, bytes, path);
+  const uint32_t attributes = files.GetAttributes(path);
+  const bool readOnly =
+      attributes != platform::kInvalidAttributes && (attributes & platform::kAttrReadOnly);
+  if (readOnly) files.SetAttributes(path, attributes & ~platform::kAttrReadOnly);
+  if (!files.ReplaceFile(written, path)) {
+    const platform::FileError error = files.LastError();
+    files.DeleteFile(written);
+    if (readOnly) files.SetAttributes(path, attributes);
+    throw WriteFailure(path, error);
   }
 }
 

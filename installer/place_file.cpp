@@ -2,8 +2,10 @@
 // folder, or to the system folder for members under SYSTEM\. Members of
 // excluded components stay staged, kept files that exist are not replaced,
 // system files are replaced only by newer copies, and an old file that cannot
-// be deleted brings up the retry dialog. What was placed goes to the install
-// list, what failed to the report texts, new folders to ProductDirs.
+// be moved out of the way (another program holds it) brings up the retry
+// dialog. The old file is kept aside until the run ends, so that a rollback
+// can put it back. What was placed goes to the install list, what failed to
+// the report texts, new folders to ProductDirs.
 #include "installer/inst_f3.h"
 #include "installer/profile.h"
 #include "platform/platform.h"
@@ -94,7 +96,7 @@ void TInstF3::PlaceFile(const std::string& name) {
 
   const ProductProfile& p = Profile();
   auto& files = platform::files();
-  const std::string staged = p.InstallDir + "\\TEMP\\" + name;
+  const std::string staged = StagingDir + "\\" + name;
   const bool system = UpperAscii(name.substr(0, kSystemPrefixLength)) == kSystemPrefix;
   const std::string target =
       system ? p.SystemDir + "\\" + name.substr(kSystemPrefixLength, kSystemNameMax)
@@ -108,13 +110,11 @@ void TInstF3::PlaceFile(const std::string& name) {
     RecordProductDir(targetDir);
   }
 
-  bool placedNow = true;
+  // Kept-aside copies stay on the volume of their root folder.
+  const std::string backupRoot = system ? p.SystemDir : p.InstallDir;
   if (!IsKeptFile(name)) {
-    bool ok = true;
-    if (files.FileExists(target)) {
-      ClearReadOnly(target);
-      ok = files.DeleteFile(target);
-    }
+    const bool replacing = files.FileExists(target);
+    bool ok = !replacing || undo_.KeepAside(target, backupRoot);
     while (!ok) {
       platform::MessageBoxRequest box;
       box.kind = platform::MessageKind::Warning;
@@ -124,23 +124,40 @@ void TInstF3::PlaceFile(const std::string& name) {
       // Whatever happened while the box was open (the other program
       // closing, windows to repaint) is dealt with before the next attempt.
       platform::ui().ProcessMessages();
-      ok = files.DeleteFile(target);
+      ok = undo_.KeepAside(target, backupRoot);
     }
-    if (!ok || !files.MoveFile(staged, target)) {
+    if (!ok || !Move(staged, target)) {
+      if (ok && replacing) undo_.PutBack(target);  // the earlier file is not lost
       AddEntry(NotUpdatedFiles, target);
       files.DeleteFile(staged);
       return;
     }
   } else if (files.FileExists(target)) {
     files.DeleteFile(staged);  // the existing file stays, and is still recorded
-    placedNow = false;
-  } else if (!files.MoveFile(staged, target)) {
+  } else if (!Move(staged, target)) {
     AddEntry(NotCreatedFiles, target);
     files.DeleteFile(staged);
     return;
   }
 
-  if (!system) Record(target, placedNow);
+  if (!system) Record(target);
+}
+
+// Moves a staged file to its target and notes it for the rollback. A move
+// to another volume copies the file; when that volume is full the run
+// cannot go on.
+bool TInstF3::Move(const std::string& staged, const std::string& target) {
+  auto& files = platform::files();
+  if (files.MoveFile(staged, target)) {
+    undo_.Placed(target);
+    return true;
+  }
+  const platform::FileError error = files.LastError();
+  if (!error.diskFull) return false;
+  // The target was free before the move: what is there now is a cut copy.
+  ClearReadOnly(target);
+  files.DeleteFile(target);
+  throw WriteFailure(target, error);
 }
 
 }  // namespace installer

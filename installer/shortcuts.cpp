@@ -45,11 +45,28 @@ void TInstF3::CreateProgramGroup() {
   // Without a known Programs folder there is no place for the group: it is
   // reported like a group that could not be made.
   const std::string group = p.ProgramsDir + p.ProgramGroup;
-  if (!p.ProgramsDir.empty() && !files.DirectoryExists(group)) files.CreateDir(group);
+  if (!p.ProgramsDir.empty() && !files.DirectoryExists(group))
+    groupCreated_ = files.CreateDir(group);
   if (p.ProgramsDir.empty() || !files.DirectoryExists(group)) {
     GroupError = support::Cp1251("Не удалось создать программную группу \"") +
                  GroupDisplayName(p.ProgramGroup) + "\".\r\n";
   }
+}
+
+// Saves one link of the table. A link already there is kept aside first and
+// comes back when the new one cannot be saved, or when the run is rolled
+// back; a link that cannot be moved aside is left as it is, and the row
+// fails.
+bool TInstF3::PlaceShortcut(const ShortcutRecord& s, const std::string& linkPath) {
+  const std::string saved = SavedLinkPath(linkPath);
+  const bool replacing = platform::files().FileExists(saved);
+  if (replacing && !undo_.KeepAside(saved, Profile().InstallDir)) return false;
+  if (CreateShortcut(s.Target, s.Arguments, s.WorkDir, linkPath)) {
+    undo_.Placed(saved);
+    return true;
+  }
+  if (replacing) undo_.PutBack(saved);
+  return false;
 }
 
 void TInstF3::CreateShortcuts() {
@@ -66,9 +83,8 @@ void TInstF3::CreateShortcuts() {
       continue;
     if (files.FileExists(s.Target)) {
       const std::string linkPath = s.LinkDir + "\\" + s.LinkName + ".lnk";
-      if (files.DirectoryExists(s.LinkDir) &&
-          CreateShortcut(s.Target, s.Arguments, s.WorkDir, linkPath)) {
-        Record(SavedLinkPath(linkPath), true);
+      if (files.DirectoryExists(s.LinkDir) && PlaceShortcut(s, linkPath)) {
+        Record(SavedLinkPath(linkPath));
       } else {
         FailedShortcuts += "\"" + s.LinkDir + "\\" + s.LinkName + "\", ";
       }

@@ -45,6 +45,9 @@ class File {
   // (low word) in local time. False when the system cannot tell.
   virtual bool GetDosTime(uint32_t& dosDateTime) = 0;
   virtual bool SetDosTime(uint32_t dosDateTime) = 0;
+  // Writes what the system still buffers for the file to the disk
+  // (FlushFileBuffers); false on failure.
+  virtual bool Flush() = 0;
 };
 
 // Windows file attribute bits, as stored in ZIP external attributes.
@@ -55,6 +58,12 @@ constexpr uint32_t kAttrDirectory = 0x10;
 constexpr uint32_t kAttrArchive = 0x20;
 constexpr uint32_t kAttrNormal = 0x80;
 constexpr uint32_t kInvalidAttributes = 0xFFFFFFFF;
+
+// What the system said about the last file operation that failed.
+struct FileError {
+  bool diskFull = false;  // the disk had no room left
+  std::string text;       // the system's message, without a final period
+};
 
 struct FindData {
   std::string name;  // name only, no folder
@@ -78,8 +87,14 @@ class Files {
   virtual void ForceDirectories(const std::string& path);
   virtual bool DeleteFile(const std::string& path) = 0;
   virtual bool RemoveDir(const std::string& path) = 0;  // empty folders only
-  // MoveFileA semantics: fails when the target exists.
+  // MoveFileA semantics: fails when the target exists; a file moved to
+  // another volume is copied and then deleted.
   virtual bool MoveFile(const std::string& from, const std::string& to) = 0;
+  // Moves a file over an existing one in one step, and returns only once
+  // the move is on the disk (MoveFileExA with MOVEFILE_REPLACE_EXISTING and
+  // MOVEFILE_WRITE_THROUGH). Fails when the target is read-only or in use;
+  // the target is then unchanged.
+  virtual bool ReplaceFile(const std::string& from, const std::string& to) = 0;
   virtual bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
   // GetFileAttributesA semantics: kInvalidAttributes when the path is missing.
   virtual uint32_t GetAttributes(const std::string& path) = 0;
@@ -92,6 +107,10 @@ class Files {
   virtual std::vector<FindData> Enumerate(const std::string& folder, const std::string& mask) = 0;
   // A folder for temporary files (no trailing "\").
   virtual std::string TempDir() = 0;
+  // The error of the last call of these files, or of a File they opened,
+  // that failed on this thread (Open, Write, CreateDir, DeleteFile,
+  // MoveFile, ReplaceFile, CopyFile). Calls that succeed leave it alone.
+  virtual FileError LastError() = 0;
 };
 
 // ---------------------------------------------------------------- registry
@@ -102,6 +121,14 @@ enum class RootKey { LocalMachine, ClassesRoot, CurrentUser };
 constexpr uint32_t kKeyRead = 0x20019;
 constexpr uint32_t kKeyWrite = 0x20006;
 constexpr uint32_t kKeyAllAccess = 0xF003F;
+
+// A value as the registry stores it: its type (REG_SZ = 1, ...) and its
+// bytes, a string's terminating zero included.
+struct RegistryValue {
+  uint32_t type = 0;
+  std::string data;
+};
+constexpr uint32_t kRegString = 1;  // REG_SZ
 
 class Registry {
  public:
@@ -114,6 +141,17 @@ class Registry {
                           std::string& value) = 0;
   // Creates the key (with missing parents) and writes its default string value.
   virtual bool WriteDefault(RootKey root, const std::string& key, const std::string& value) = 0;
+  // A value of any type, read and written as stored (empty name: the
+  // default value). Reading fails when the key or the value is missing;
+  // writing creates the key.
+  virtual bool ReadValue(RootKey root, const std::string& key, const std::string& name,
+                         RegistryValue& value) = 0;
+  virtual bool WriteValue(RootKey root, const std::string& key, const std::string& name,
+                          const RegistryValue& value) = 0;
+  // Deletes one value of a key; false when it cannot be deleted or is missing.
+  virtual bool DeleteValue(RootKey root, const std::string& key, const std::string& name) = 0;
+  // Deletes a key that has no sub-keys, with its values (RegDeleteKeyA).
+  virtual bool DeleteKey(RootKey root, const std::string& key) = 0;
 };
 
 // ---------------------------------------------------------------- shell and system

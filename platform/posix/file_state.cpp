@@ -19,6 +19,7 @@ const char* const kAccessDenied = "Access is denied";
 const char* const kSharing =
     "The process cannot access the file because it is being used by another process";
 const char* const kExists = "The file exists";
+const char* const kNotSameDevice = "The system cannot move the file to a different disk drive";
 const char* const kInvalidName =
     "The filename, directory name, or volume label syntax is incorrect";
 

@@ -41,6 +41,7 @@ extern const char* const kPathNotFound;
 extern const char* const kAccessDenied;
 extern const char* const kSharing;
 extern const char* const kExists;
+extern const char* const kNotSameDevice;
 extern const char* const kInvalidName;
 
 bool StatOf(const std::string& linuxPath, struct stat& st);

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -24,6 +25,43 @@
 namespace platform::posix {
 
 namespace {
+
+// The last failure of the files below on this thread (see Files::LastError).
+thread_local FileError lastFailure;
+
+bool Fail(const std::string& text, bool diskFull = false) {
+  lastFailure.text = text;
+  lastFailure.diskFull = diskFull;
+  return false;
+}
+
+bool FailErrno(int err, const std::string& linuxPath) {
+  return Fail(ErrorText(err, linuxPath), err == ENOSPC);
+}
+
+bool DiskFull() { return Fail(ErrorText(ENOSPC, ""), true); }
+
+void SyncFolderOf(const std::string& linuxPath) {
+  const size_t slash = linuxPath.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : linuxPath.substr(0, slash + 1);
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+// The volume of a Windows path as Windows sees it: its drive letter or its
+// UNC share; empty for a Linux path, whose volume the file system decides.
+std::string VolumeOf(const std::string& path) {
+  if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0])))
+    return std::string(1, static_cast<char>(std::tolower(static_cast<unsigned char>(path[0]))));
+  if (path.size() > 2 && (path[0] == '\\' || path[0] == '/') && path[1] == path[0]) {
+    size_t end = path.find_first_of("\\/", 2);
+    if (end != std::string::npos) end = path.find_first_of("\\/", end + 1);
+    return "unc:" + codepage::UpperCase(path.substr(2, end == std::string::npos ? end : end - 2));
+  }
+  return std::string();
+}
 
 class PosixFile : public File {
  public:
@@ -54,8 +92,16 @@ class PosixFile : public File {
   }
 
   int32_t Write(const void* buffer, int32_t count) override {
-    if (count <= 0 || !writable_) return 0;
-    if (faults().fullDisk || faults().freeBytes == 0) return 0;
+    if (count <= 0) return 0;
+    if (!writable_) {
+      Fail(kAccessDenied);
+      return 0;
+    }
+    if (faults().fullDisk || faults().freeBytes == 0) {
+      DiskFull();
+      return 0;
+    }
+    const int32_t wanted = count;
     if (faults().freeBytes > 0 && count > faults().freeBytes)
       count = static_cast<int32_t>(faults().freeBytes);
     int32_t done = 0;
@@ -63,10 +109,14 @@ class PosixFile : public File {
       const ssize_t n =
           ::write(fd_, static_cast<const char*>(buffer) + done, static_cast<size_t>(count - done));
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
+      if (n <= 0) {
+        FailErrno(n < 0 ? errno : ENOSPC, "");
+        break;
+      }
       done += static_cast<int32_t>(n);
     }
     if (faults().freeBytes > 0) faults().freeBytes -= done;
+    if (done == count && count < wanted) DiskFull();
     return done;
   }
 
@@ -99,6 +149,8 @@ class PosixFile : public File {
     return ::futimens(fd_, times) == 0;
   }
 
+  bool Flush() override { return ::fsync(fd_) == 0 || FailErrno(errno, ""); }
+
  private:
   int fd_;
   FileId id_;
@@ -111,6 +163,7 @@ class PosixFiles : public Files {
   std::unique_ptr<File> Open(const std::string& path, OpenMode mode,
                              std::string* errorText) override {
     auto fail = [&](const std::string& text) -> std::unique_ptr<File> {
+      Fail(text, text == ErrorText(ENOSPC, ""));
       if (errorText) *errorText = text;
       return nullptr;
     };
@@ -176,20 +229,21 @@ class PosixFiles : public Files {
   }
 
   bool CreateDir(const std::string& path) override {
-    if (!ValidNewPath(path)) return false;
+    if (!ValidNewPath(path)) return Fail(kInvalidName);
     const std::string lp = Resolve(path);
-    if (::mkdir(lp.c_str(), 0755) != 0) return false;
+    if (::mkdir(lp.c_str(), 0755) != 0) return FailErrno(errno, lp);
     NoteEntry(lp, true);
     return true;
   }
 
   bool DeleteFile(const std::string& path) override {
-    if (Listed(faults().deleteFails, path)) return false;
+    if (Listed(faults().deleteFails, path)) return Fail(kSharing);
     const std::string lp = Resolve(path);
     struct stat st;
-    if (!StatOf(lp, st) || S_ISDIR(st.st_mode) || ReadOnly(st)) return false;
-    if (!DeletionAllowed(IdOf(st))) return false;
-    if (::unlink(lp.c_str()) != 0) return false;
+    if (!StatOf(lp, st)) return FailErrno(ENOENT, lp);
+    if (S_ISDIR(st.st_mode) || ReadOnly(st)) return Fail(kAccessDenied);
+    if (!DeletionAllowed(IdOf(st))) return Fail(kSharing);
+    if (::unlink(lp.c_str()) != 0) return FailErrno(errno, lp);
     if (st.st_nlink <= 1) table().attributes.erase(IdOf(st));
     NoteEntry(lp, false);
     return true;
@@ -206,14 +260,16 @@ class PosixFiles : public Files {
   }
 
   bool MoveFile(const std::string& from, const std::string& to) override {
-    if (Listed(faults().moveFails, from) || Listed(faults().moveFails, to)) return false;
-    if (!ValidNewPath(to)) return false;
+    if (Listed(faults().moveFails, from) || Listed(faults().moveFails, to))
+      return Fail(kAccessDenied);
+    if (Listed(faults().deleteFails, from)) return Fail(kSharing);  // in use
+    if (!ValidNewPath(to)) return Fail(kInvalidName);
     const std::string src = Resolve(from);
     std::string dst = Resolve(to);
     struct stat st, dstSt;
-    if (!StatOf(src, st)) return false;
+    if (!StatOf(src, st)) return FailErrno(ENOENT, src);
     if (StatOf(dst, dstSt)) {
-      if (IdOf(st) != IdOf(dstSt)) return false;  // the target exists
+      if (IdOf(st) != IdOf(dstSt)) return Fail(kExists);  // the target exists
       // The same entry named in another letter case: a rename to that case.
       const size_t slash = dst.rfind('/');
       const size_t sep = to.find_last_of("\\/");
@@ -222,48 +278,89 @@ class PosixFiles : public Files {
       dst = (slash == std::string::npos ? std::string() : dst.substr(0, slash + 1)) + wanted;
       if (dst == src) return true;
     }
-    if (!S_ISDIR(st.st_mode) && !DeletionAllowed(IdOf(st))) return false;
-    if (::rename(src.c_str(), dst.c_str()) != 0) {
-      // Another file system: MoveFileA copies a file and deletes the original.
-      if (errno != EXDEV || S_ISDIR(st.st_mode) || !CopyFile(from, to, true)) return false;
-      if (::unlink(src.c_str()) != 0) return false;
+    if (!S_ISDIR(st.st_mode) && !DeletionAllowed(IdOf(st))) return Fail(kSharing);
+    // Another drive is another volume, even where Linux keeps both on one
+    // file system: MoveFileA copies a file there and deletes the original.
+    const std::string fromVolume = VolumeOf(from), toVolume = VolumeOf(to);
+    const bool otherVolume = !fromVolume.empty() && !toVolume.empty() && fromVolume != toVolume;
+    if (otherVolume || ::rename(src.c_str(), dst.c_str()) != 0) {
+      if (!otherVolume && errno != EXDEV) return FailErrno(errno, dst);
+      if (S_ISDIR(st.st_mode)) return Fail(kAccessDenied);
+      if (!CopyFile(from, to, true)) return false;
+      if (::unlink(src.c_str()) != 0) return FailErrno(errno, src);
     }
     NoteEntry(src, false);
     NoteEntry(dst, true);
     return true;
   }
 
-  bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override {
-    if (!ValidNewPath(to)) return false;
+  bool ReplaceFile(const std::string& from, const std::string& to) override {
+    if (Listed(faults().moveFails, from) || Listed(faults().moveFails, to))
+      return Fail(kAccessDenied);
+    if (Listed(faults().deleteFails, from) || Listed(faults().deleteFails, to))
+      return Fail(kSharing);
+    if (!ValidNewPath(to)) return Fail(kInvalidName);
+    const std::string fromVolume = VolumeOf(from), toVolume = VolumeOf(to);
+    if (!fromVolume.empty() && !toVolume.empty() && fromVolume != toVolume)
+      return Fail(kNotSameDevice);
     const std::string src = Resolve(from);
     const std::string dst = Resolve(to);
     struct stat st, dstSt;
-    if (!StatOf(src, st) || S_ISDIR(st.st_mode)) return false;
+    if (!StatOf(src, st)) return FailErrno(ENOENT, src);
+    if (S_ISDIR(st.st_mode)) return Fail(kAccessDenied);
+    if (!DeletionAllowed(IdOf(st))) return Fail(kSharing);
+    const bool replaced = StatOf(dst, dstSt);
+    if (replaced) {
+      if (S_ISDIR(dstSt.st_mode) || ReadOnly(dstSt)) return Fail(kAccessDenied);
+      if (!DeletionAllowed(IdOf(dstSt))) return Fail(kSharing);
+    }
+    if (::rename(src.c_str(), dst.c_str()) != 0) return FailErrno(errno, dst);
+    if (replaced && dstSt.st_nlink <= 1) table().attributes.erase(IdOf(dstSt));
+    SyncFolderOf(dst);  // the rename is on the disk once its folder is
+    NoteEntry(src, false);
+    if (!replaced) NoteEntry(dst, true);
+    return true;
+  }
+
+  bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override {
+    if (!ValidNewPath(to)) return Fail(kInvalidName);
+    const std::string src = Resolve(from);
+    const std::string dst = Resolve(to);
+    struct stat st, dstSt;
+    if (!StatOf(src, st)) return FailErrno(ENOENT, src);
+    if (S_ISDIR(st.st_mode)) return Fail(kAccessDenied);
     const bool dstExists = StatOf(dst, dstSt);
     if (dstExists) {
-      if (failIfExists || S_ISDIR(dstSt.st_mode) || ReadOnly(dstSt)) return false;
-      if (IdOf(st) == IdOf(dstSt)) return false;
-      if (!SharingAllows(IdOf(dstSt), kAccessWrite, 0)) return false;
+      if (failIfExists) return Fail(kExists);
+      if (S_ISDIR(dstSt.st_mode) || ReadOnly(dstSt)) return Fail(kAccessDenied);
+      if (IdOf(st) == IdOf(dstSt)) return Fail(kSharing);
+      if (!SharingAllows(IdOf(dstSt), kAccessWrite, 0)) return Fail(kSharing);
     }
-    if (!SharingAllows(IdOf(st), kAccessRead, kShareRead)) return false;
+    if (!SharingAllows(IdOf(st), kAccessRead, kShareRead)) return Fail(kSharing);
     const int in = ::open(src.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return false;
+    if (in < 0) return FailErrno(errno, src);
     const int out = ::open(dst.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (out < 0) {
+      const int err = errno;
       ::close(in);
-      return false;
+      return FailErrno(err, dst);
     }
     bool ok = true;
     char buf[65536];
     for (;;) {
-      const ssize_t n = ::read(in, buf, sizeof buf);
+      ssize_t n = ::read(in, buf, sizeof buf);
       if (n < 0 && errno == EINTR) continue;
-      if (n < 0) ok = false;
+      if (n < 0) ok = FailErrno(errno, src);
       if (n <= 0) break;
-      if (faults().fullDisk || ::write(out, buf, static_cast<size_t>(n)) != n) {
-        ok = false;
+      // The simulated disk takes what room it has left, as writes do.
+      const int64_t room = faults().fullDisk ? 0 : faults().freeBytes;
+      const bool cut = room >= 0 && n > room;
+      if (cut) n = static_cast<ssize_t>(room);
+      if ((n > 0 && ::write(out, buf, static_cast<size_t>(n)) != n) || cut) {
+        ok = cut ? DiskFull() : FailErrno(errno, dst);
         break;
       }
+      if (room > 0) faults().freeBytes -= n;
     }
     // CopyFileA keeps the last-write time and the attributes.
     struct timespec times[2] = {st.st_atim, st.st_mtim};
@@ -357,6 +454,8 @@ class PosixFiles : public Files {
     if (!DirectoryExists(temp)) CreateDir(temp);
     return temp;
   }
+
+  FileError LastError() override { return lastFailure; }
 
  private:
   static uint32_t AttributesOf(const struct stat& st) {

@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -38,13 +39,19 @@ std::string LinuxPath(const std::string& windowsPath);
 
 // ------------------------------------------------------------ faults
 
+// A full disk (fullDisk, freeBytes) also cuts CopyFile short, and with it
+// MoveFile to another drive, which copies as MoveFileA does. Failures are
+// reported through Files::LastError with the texts Windows gives.
 struct Faults {
   bool fullDisk = false;  // every File::Write writes nothing
   // When not negative, the bytes that writes may still add before the disk
   // is full; writes beyond it are short.
   int64_t freeBytes = -1;
-  std::vector<std::string> moveFails;                  // MoveFile from or to these paths fails
-  std::vector<std::string> deleteFails;                // DeleteFile of these paths fails
+  // MoveFile and ReplaceFile from or to these paths fail (access denied).
+  std::vector<std::string> moveFails;
+  // Files in use by another program: DeleteFile fails, and so does moving
+  // them away or replacing them (a sharing violation).
+  std::vector<std::string> deleteFails;
   bool registryReadOnly = false;                       // registry writes and write access refused
   bool shellLinkFails = false;                         // CreateShellLink reports failure
   ResourceStatus resourceStatus = ResourceStatus::Ok;  // forced FindResource result
@@ -63,6 +70,8 @@ struct RegistryEntry {
 };
 // Every value in the registry, in key order.
 std::vector<RegistryEntry> RegistryContents();
+// Every key in the registry, values or not, in key order.
+std::vector<std::pair<RootKey, std::string>> RegistryKeys();
 void ClearRegistry();
 // Writes a value (creating the key) regardless of faults().
 void SetRegistryString(RootKey root, const std::string& key, const std::string& name,

@@ -13,8 +13,11 @@ namespace {
 
 struct Value {
   std::string name;
-  std::string value;
+  std::string value;  // a string type's text without its terminating zero; else the bytes
+  uint32_t type = kRegString;
 };
+
+bool IsStringType(uint32_t type) { return type == 1 || type == 2; }  // REG_SZ, REG_EXPAND_SZ
 
 struct Key {
   std::string path;                     // as first created
@@ -75,8 +78,50 @@ class PosixRegistry : public Registry {
     auto it = keys().find(IdOf(root, Normalize(key)));
     if (it == keys().end()) return false;
     auto v = it->second.values.find(codepage::UpperCase(name));
-    if (v == it->second.values.end()) return false;
+    if (v == it->second.values.end() || !IsStringType(v->second.type)) return false;
     value = v->second.value;
+    return true;
+  }
+
+  bool ReadValue(RootKey root, const std::string& key, const std::string& name,
+                 RegistryValue& value) override {
+    auto it = keys().find(IdOf(root, Normalize(key)));
+    if (it == keys().end()) return false;
+    auto v = it->second.values.find(codepage::UpperCase(name));
+    if (v == it->second.values.end()) return false;
+    value.type = v->second.type;
+    value.data = v->second.value;
+    if (IsStringType(value.type)) value.data += '\0';
+    return true;
+  }
+
+  bool WriteValue(RootKey root, const std::string& key, const std::string& name,
+                  const RegistryValue& value) override {
+    if (faults().registryReadOnly) return false;
+    std::string data = value.data;
+    if (IsStringType(value.type)) data = data.substr(0, data.find('\0'));
+    Create(root, key).values[codepage::UpperCase(name)] = {name, data, value.type};
+    return true;
+  }
+
+  bool DeleteValue(RootKey root, const std::string& key, const std::string& name) override {
+    if (faults().registryReadOnly) return false;
+    auto it = keys().find(IdOf(root, Normalize(key)));
+    return it != keys().end() && it->second.values.erase(codepage::UpperCase(name)) > 0;
+  }
+
+  bool DeleteKey(RootKey root, const std::string& key) override {
+    if (faults().registryReadOnly) return false;
+    const std::string path = Normalize(key);
+    auto it = keys().find(IdOf(root, path));
+    if (path.empty() || it == keys().end()) return false;
+    // A key with sub-keys stays, as RegDeleteKeyA leaves it.
+    const KeyId prefix{it->first.first, it->first.second + "\\"};
+    auto sub = keys().lower_bound(prefix);
+    if (sub != keys().end() && sub->first.first == prefix.first &&
+        sub->first.second.compare(0, prefix.second.size(), prefix.second) == 0)
+      return false;
+    keys().erase(it);
     return true;
   }
 
@@ -99,12 +144,18 @@ std::vector<RegistryEntry> RegistryContents() {
   return out;
 }
 
+std::vector<std::pair<RootKey, std::string>> RegistryKeys() {
+  std::vector<std::pair<RootKey, std::string>> out;
+  for (const auto& [id, key] : keys()) out.emplace_back(static_cast<RootKey>(id.first), key.path);
+  return out;
+}
+
 void ClearRegistry() { keys().clear(); }
 
 void SetRegistryString(RootKey root, const std::string& key, const std::string& name,
                        const std::string& value) {
   Key& k = Create(root, key);
-  k.values[codepage::UpperCase(name)] = {name, value};
+  k.values[codepage::UpperCase(name)] = {name, value, kRegString};
 }
 
 std::unique_ptr<Registry> MakeRegistry() { return std::make_unique<PosixRegistry>(); }

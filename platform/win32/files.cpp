@@ -22,6 +22,18 @@ std::string ErrorText(DWORD code) {
 
 namespace {
 
+// The error code of the last failed call of the files below, on this thread:
+// later calls that succeed (closing a handle, deleting a cut-off copy) must
+// not hide why the first one failed.
+thread_local DWORD lastFailure = 0;
+
+bool Fail() {
+  lastFailure = GetLastError();
+  return false;
+}
+
+bool Check(BOOL ok) { return ok ? true : Fail(); }
+
 bool DosFromFileTime(const FILETIME& utc, uint32_t& dos) {
   FILETIME local;
   WORD date, time;
@@ -53,8 +65,7 @@ class Win32File : public File {
   int32_t Write(const void* buffer, int32_t count) override {
     if (count <= 0) return 0;
     DWORD done = 0;
-    if (!WriteFile(h_, buffer, static_cast<DWORD>(count), &done, nullptr))
-      return static_cast<int32_t>(done);
+    if (!WriteFile(h_, buffer, static_cast<DWORD>(count), &done, nullptr)) Fail();
     return static_cast<int32_t>(done);
   }
 
@@ -83,6 +94,8 @@ class Win32File : public File {
     return FileTimeFromDos(dosDateTime, write) && SetFileTime(h_, nullptr, nullptr, &write);
   }
 
+  bool Flush() override { return Check(FlushFileBuffers(h_)); }
+
  private:
   HANDLE h_;
 };
@@ -110,7 +123,8 @@ class Win32Files : public Files {
     HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
                            nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-      if (errorText) *errorText = ErrorText(GetLastError());
+      Fail();
+      if (errorText) *errorText = ErrorText(lastFailure);
       return nullptr;
     }
     return std::make_unique<Win32File>(h);
@@ -127,16 +141,20 @@ class Win32Files : public Files {
   }
 
   bool CreateDir(const std::string& path) override {
-    return CreateDirectoryA(path.c_str(), nullptr) != 0;
+    return Check(CreateDirectoryA(path.c_str(), nullptr));
   }
 
-  bool DeleteFile(const std::string& path) override { return DeleteFileA(path.c_str()) != 0; }
+  bool DeleteFile(const std::string& path) override { return Check(DeleteFileA(path.c_str())); }
   bool RemoveDir(const std::string& path) override { return RemoveDirectoryA(path.c_str()) != 0; }
   bool MoveFile(const std::string& from, const std::string& to) override {
-    return MoveFileA(from.c_str(), to.c_str()) != 0;
+    return Check(MoveFileA(from.c_str(), to.c_str()));
+  }
+  bool ReplaceFile(const std::string& from, const std::string& to) override {
+    return Check(
+        MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
   }
   bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override {
-    return CopyFileA(from.c_str(), to.c_str(), failIfExists) != 0;
+    return Check(CopyFileA(from.c_str(), to.c_str(), failIfExists));
   }
   uint32_t GetAttributes(const std::string& path) override {
     return GetFileAttributesA(path.c_str());
@@ -182,6 +200,13 @@ class Win32Files : public Files {
     std::string dir = n > 0 && n < sizeof buffer ? std::string(buffer, n) : std::string("C:\\TEMP");
     while (dir.size() > 3 && dir.back() == '\\') dir.pop_back();
     return dir;
+  }
+
+  FileError LastError() override {
+    FileError e;
+    e.diskFull = lastFailure == ERROR_DISK_FULL || lastFailure == ERROR_HANDLE_DISK_FULL;
+    if (lastFailure != 0) e.text = ErrorText(lastFailure);
+    return e;
   }
 };
 

@@ -73,6 +73,54 @@ class Win32Registry : public Registry {
     RegCloseKey(h);
     return ok;
   }
+
+  bool ReadValue(RootKey root, const std::string& key, const std::string& name,
+                 RegistryValue& value) override {
+    HKEY h;
+    if (RegOpenKeyExA(RootOf(root), Relative(key).c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
+      return false;
+    DWORD type = 0, size = 0;
+    bool ok = RegQueryValueExA(h, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
+    std::string data(size, '\0');
+    if (ok && size > 0) {
+      ok = RegQueryValueExA(h, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+                            &size) == ERROR_SUCCESS;
+      data.resize(size);
+    }
+    RegCloseKey(h);
+    if (!ok) return false;
+    value.type = type;
+    value.data = data;
+    return true;
+  }
+
+  bool WriteValue(RootKey root, const std::string& key, const std::string& name,
+                  const RegistryValue& value) override {
+    HKEY h;
+    if (RegCreateKeyExA(RootOf(root), Relative(key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_WRITE, nullptr, &h, nullptr) != ERROR_SUCCESS) {
+      return false;
+    }
+    const bool ok = RegSetValueExA(h, name.empty() ? nullptr : name.c_str(), 0, value.type,
+                                   reinterpret_cast<const BYTE*>(value.data.data()),
+                                   static_cast<DWORD>(value.data.size())) == ERROR_SUCCESS;
+    RegCloseKey(h);
+    return ok;
+  }
+
+  bool DeleteValue(RootKey root, const std::string& key, const std::string& name) override {
+    HKEY h;
+    if (RegOpenKeyExA(RootOf(root), Relative(key).c_str(), 0, KEY_SET_VALUE, &h) != ERROR_SUCCESS)
+      return false;
+    const bool ok = RegDeleteValueA(h, name.empty() ? nullptr : name.c_str()) == ERROR_SUCCESS;
+    RegCloseKey(h);
+    return ok;
+  }
+
+  bool DeleteKey(RootKey root, const std::string& key) override {
+    const std::string relative = Relative(key);
+    return !relative.empty() && RegDeleteKeyA(RootOf(root), relative.c_str()) == ERROR_SUCCESS;
+  }
 };
 
 }  // namespace

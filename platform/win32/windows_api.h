@@ -20,6 +20,7 @@
 #undef MessageBox
 #undef MoveFile
 #undef OemToAnsi
+#undef ReplaceFile
 
 namespace platform::win32 {
 

@@ -27,6 +27,9 @@ class ForwardingFiles : public platform::Files {
   bool MoveFile(const std::string& from, const std::string& to) override {
     return real_.MoveFile(from, to);
   }
+  bool ReplaceFile(const std::string& from, const std::string& to) override {
+    return real_.ReplaceFile(from, to);
+  }
   bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override {
     return real_.CopyFile(from, to, failIfExists);
   }
@@ -45,6 +48,7 @@ class ForwardingFiles : public platform::Files {
     return real_.Enumerate(folder, mask);
   }
   std::string TempDir() override { return real_.TempDir(); }
+  platform::FileError LastError() override { return real_.LastError(); }
 
  protected:
   platform::Files& real_;

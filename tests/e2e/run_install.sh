@@ -82,6 +82,27 @@ log_bytes() {  # the expected log: header, then the given lines, CP1251, CR LF
   { printf '%s\r\n' "$header"; for line in "$@"; do printf '%s\r\n' "$line"; done; } | to1251
 }
 
+# Flips the first data byte of one member (by directory index; -1: the
+# last), so that its check fails.
+damage_member() {  # damage_member ARCHIVE INDEX
+  python3 - "$1" "$2" <<'PY'
+import struct, sys
+path, index = sys.argv[1], int(sys.argv[2])
+data = bytearray(open(path, 'rb').read())
+end = data.rfind(b'PK\x05\x06')
+count, size, offset = struct.unpack_from('<HII', data, end + 10)
+pos, offsets = offset, []
+for _ in range(count):
+    n, e, c = struct.unpack_from('<HHH', data, pos + 28)
+    offsets.append(struct.unpack_from('<I', data, pos + 42)[0])
+    pos += 46 + n + e + c
+local = offsets[index]
+n, e = struct.unpack_from('<HH', data, local + 26)
+data[local + 30 + n + e + 12] ^= 0x55  # first data byte after the encryption header
+open(path, 'wb').write(bytes(data))
+PY
+}
+
 placed() {  # the paths of the payload as the log lists them, for install folder $1
   local d=$1
   printf '%s\n' "$d\\MENTORIX\\a" "$d\\Variomat.ini" "$d\\Lectorn.exe" "$d\\Variomat.exe" \
@@ -197,21 +218,7 @@ echo "== damaged last member: rollback"
 dir='C:\e2e\damaged'
 target=$(unix_path "$dir")
 make_dist "$out/damaged" "$out/payload" "[Main]\r\nAutoRun=1\r\nInstallDir=$dir\r\n"
-python3 - "$out/damaged/setup.dat" <<'PY'
-import struct, sys
-path = sys.argv[1]
-data = bytearray(open(path, 'rb').read())
-end = data.rfind(b'PK\x05\x06')
-count, size, offset = struct.unpack_from('<HII', data, end + 10)
-pos, last = offset, None
-for _ in range(count):  # the local header of the member with the highest index
-    n, e, c = struct.unpack_from('<HHH', data, pos + 28)
-    last = struct.unpack_from('<I', data, pos + 42)[0]
-    pos += 46 + n + e + c
-n, e = struct.unpack_from('<HH', data, last + 26)
-data[last + 30 + n + e + 12] ^= 0x55  # first data byte after the encryption header
-open(path, 'wb').write(bytes(data))
-PY
+damage_member "$out/damaged/setup.dat" -1
 start_setup "$out/damaged" damaged
 if drv wait 'Ошибка' 120000; then
   sleep 1
@@ -225,6 +232,48 @@ if drv wait 'Ошибка' 120000; then
   left=$(cd "$target" && find . -mindepth 1 | sort | tr '\n' ' ')
   check "only UNINST stays behind [$left]" test "$left" = "./UNINST "
 else fail "damaged archive: no rollback message"; fi
+
+echo "== damaged middle member: rollback, nothing placed"
+dir='C:\e2e\damaged_middle'
+target=$(unix_path "$dir")
+make_dist "$out/damaged_middle" "$out/payload" "[Main]\r\nAutoRun=1\r\nInstallDir=$dir\r\n"
+damage_member "$out/damaged_middle/setup.dat" 3
+start_setup "$out/damaged_middle" damaged_middle
+if drv wait 'Ошибка' 120000; then
+  sleep 1
+  drv dump 'Ошибка'
+  expect "rollback message names setup.dat" 'Ошибка при чтении данных. Вероятно, испорчен файл setup.dat.\r\nПродолжение установки невозможно.'
+  drv click 'Ошибка' 'OK'
+  check "setup.exe ends after the rollback" wait_setup_gone 60
+  left=$(cd "$target" && find . -mindepth 1 | sort | tr '\n' ' ')
+  check "nothing placed, only UNINST [$left]" test "$left" = "./UNINST "
+else fail "damaged middle member: no rollback message"; fi
+
+echo "== disk full: the message names the file and the disk"
+# A small tmpfs as drive T:. Mounting needs root and a kernel that lets us.
+full=$out/fulldisk
+mkdir -p "$full"
+if mount -t tmpfs -o size=96k tmpfs "$full" 2>/dev/null; then
+  ln -sfn "$full" "$WINEPREFIX/dosdevices/t:"
+  rm -rf "$out/payload_big" && cp -r "$out/payload" "$out/payload_big"
+  head -c 400000 /dev/urandom >"$out/payload_big/MentorixHelp.chm"
+  make_dist "$out/full" "$out/payload_big" "[Main]\r\nAutoRun=1\r\nInstallDir=T:\\full\r\n"
+  start_setup "$out/full" full
+  if drv wait 'Ошибка' 120000; then
+    sleep 1
+    drv dump 'Ошибка'
+    expect "message names the staged file" 'Ошибка при записи файла "T:\full\TEMP\MentorixHelp.chm".'
+    if grep -qF 'испорчен' "$out/drv.out"; then fail "full disk blamed on the archive"; else ok "archive not blamed"; fi
+    drv click 'Ошибка' 'OK'
+    check "setup.exe ends after the rollback" wait_setup_gone 60
+    left=$(cd "$full/full" && find . -mindepth 1 | sort | tr '\n' ' ')
+    check "only UNINST stays on the full disk [$left]" test "$left" = "./UNINST "
+  else fail "full disk: no message"; fi
+  rm -f "$WINEPREFIX/dosdevices/t:"
+  umount "$full"
+else
+  echo "skipped: disk full case (tmpfs cannot be mounted here)"
+fi
 
 echo "== settings: FinalMessage=0 ends silently"
 dir='C:\e2e\silent'
@@ -287,6 +336,36 @@ if [ -f "$bin/setup_volumes.exe" ]; then
       check "first volume's files rolled back, only UNINST stays [$left]" test "$left" = "./UNINST "
     else fail "missing volume: no rollback message"; fi
   else fail "setup_volumes main window did not appear"; fi
+
+  echo "== reinstall over an earlier installation, second volume damaged: nothing changes"
+  dir='C:\e2e\volre'
+  target=$(unix_path "$dir")
+  make_volumes "$out/volre" "[Main]\r\nAutoRun=1\r\nFinalMessage=0\r\nInstallDir=$dir\r\n"
+  start_volumes "$out/volre" volre
+  wait_setup_gone 120
+  state() {  # files with their bytes, the group's links, the association values
+    (cd "$target" && find . -type f -print0 | sort -z | xargs -0 md5sum)
+    (cd "$(unix_path "$group")" && find . -type f -print0 | sort -z | xargs -0 md5sum)
+    for key in .vlmgroup vlmgroup 'vlmgroup\DefaultIcon' 'vlmgroup\Shell\Open\command' .vmv 'vmv\DefaultIcon'; do
+      echo "$key=$(reg_value "$key")"
+    done
+  }
+  state >"$out/volre.before"
+  printf 'Lectorn, a newer build\r\n' >"$out/payload/Lectorn.exe"
+  make_volumes "$out/volre" "[Main]\r\nAutoRun=1\r\nInstallDir=$dir\r\n"
+  make_payload "$out/payload" && chmod 444 "$out/payload/MENTORIX/version.txt"
+  damage_member "$out/volre/setup_volumes.dat2" 0
+  start_volumes "$out/volre" volre2
+  if drv wait 'Ошибка' 120000; then
+    sleep 1
+    drv dump 'Ошибка'
+    expect "rollback message names the second volume" 'Вероятно, испорчен файл setup_volumes.dat2.'
+    drv click 'Ошибка' 'OK'
+    check "setup ends after the rollback" wait_setup_gone 60
+    state >"$out/volre.after"
+    check "earlier files, links and association values unchanged" cmp "$out/volre.before" "$out/volre.after"
+    check "the earlier installation was there to keep" grep -q 'Lectorn.exe' "$out/volre.before"
+  else fail "damaged second volume over an earlier installation: no rollback message"; fi
 
   echo "== Params with %STARTDIR%: the post-install program's parameters"
   dir='C:\e2e\volrun'

@@ -110,7 +110,9 @@ TEST_F(CopyPassTest, RunsOnceAndCannotBeClosed) {
   EXPECT_TRUE(BoxTexts().empty());  // a clean run with FinalMessage=0 ends silently
   EXPECT_TRUE(platform::App().terminated);
   const std::string log = Read(LogPath());
+  const size_t links = shell_->links.size();
   Run();  // a second activation does not start the run again
+  EXPECT_EQ(shell_->links.size(), links);
   EXPECT_EQ(Read(LogPath()), log);
   EXPECT_FALSE(copier_->form.Close());
   bool canClose = true;
@@ -272,7 +274,7 @@ TEST_F(CopyPassTest, LogThatCannotBeWrittenRollsBackFilesAndLinks) {
   Prepare();
   files_->ForceDirectories(LogPath());  // a folder where the log should go
   WriteVolume(1, ProductMembers());
-  ui_.ExpectMessage(platform::kButtonOk, AbortText("setup.dat"));
+  ui_.ExpectMessage(platform::kButtonOk, A("Ошибка при записи файла \"") + LogPath() + "\".");
   Run();
   EXPECT_EQ(shell_->links.size(), 3u);
   for (const auto& link : shell_->links) EXPECT_FALSE(files_->FileExists(link.path)) << link.path;
@@ -280,17 +282,38 @@ TEST_F(CopyPassTest, LogThatCannotBeWrittenRollsBackFilesAndLinks) {
   EXPECT_FALSE(copier_->Finished);
 }
 
-TEST_F(CopyPassTest, StagingFolderThatCannotBeMadeEndsTheRun) {
+TEST_F(CopyPassTest, UninstallFolderThatCannotBeMadeEndsTheRun) {
   Prepare();
-  Write(Install("TEMP"), "a file in the way");
+  Write(Install("UNINST"), "a file in the way");
   ui_.ExpectMessage(platform::kButtonOk);
   Run();
-  EXPECT_EQ(BoxTexts(),
-            std::vector<std::string>{A("Невозможно создать каталог \"") + Install("TEMP") +
-                                     "\".\r\n" + A("Продолжение установки невозможно.")});
+  ASSERT_EQ(BoxTexts().size(), 1u);
+  EXPECT_EQ(BoxTexts()[0].find(A("Невозможно создать каталог \"") + Install("UNINST") + "\".\r\n"),
+            0u);
+  EXPECT_NE(BoxTexts()[0].find(A(".\r\nПродолжение установки невозможно.")), std::string::npos);
+  EXPECT_EQ(copier_->Failure, installer::fkFileSystem);
   EXPECT_TRUE(platform::App().terminated);
-  EXPECT_EQ(Read(Install("TEMP")), "a file in the way");
+  EXPECT_EQ(Read(Install("UNINST")), "a file in the way");
   EXPECT_FALSE(files_->DirectoryExists(Install("MENTORIX")));
+}
+
+// A folder TEMP that is not the run's own (the host's, or one that a killed
+// run left) is neither used nor emptied: the run stages into a new folder.
+TEST_F(CopyPassTest, StagingFolderIsAlwaysTheRunsOwn) {
+  Prepare();
+  Profile().FinalMessage = false;
+  Write(Install("TEMP\\host.txt"), "the host's own");
+  Write(Install("TEMP\\Lectorn.exe"), "left by a killed run");
+  files_->ForceDirectories(Install("TEMP2"));
+  WriteVolume(1, ProductMembers());
+  Run();
+  EXPECT_TRUE(copier_->Finished);
+  EXPECT_EQ(copier_->StagingDir, Install("TEMP3"));
+  EXPECT_EQ(Read(Install("TEMP\\host.txt")), "the host's own");
+  EXPECT_EQ(Read(Install("TEMP\\Lectorn.exe")), "left by a killed run");
+  EXPECT_TRUE(files_->DirectoryExists(Install("TEMP2")));
+  EXPECT_FALSE(files_->DirectoryExists(Install("TEMP3")));
+  EXPECT_EQ(Read(Install("Lectorn.exe")), "lectorn v2");
 }
 
 TEST_F(CopyPassTest, SelfCopyIsPlacedAndLogged) {

@@ -120,7 +120,7 @@ TEST_F(CopyWindowStateTest, StaysOnScreenBehindTheRollbackMessage) {
   files_->ForceDirectories(LogPath() + ".new");
   files_->ForceDirectories(LogPath());
   WriteVolume(1, ProductMembers());
-  ui_.ExpectMessage(platform::kButtonOk, A("Ошибка при чтении данных."));
+  ui_.ExpectMessage(platform::kButtonOk, A("Невозможно создать файл \"") + LogPath() + "\".");
   Run();
 
   ASSERT_EQ(observer_->atBoxes.size(), 1u);

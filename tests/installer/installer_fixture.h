@@ -49,6 +49,18 @@ class FakeRegistry : public platform::Registry {
   bool WriteDefault(platform::RootKey, const std::string&, const std::string&) override {
     return false;
   }
+  bool ReadValue(platform::RootKey, const std::string&, const std::string&,
+                 platform::RegistryValue&) override {
+    return false;
+  }
+  bool WriteValue(platform::RootKey, const std::string&, const std::string&,
+                  const platform::RegistryValue&) override {
+    return false;
+  }
+  bool DeleteValue(platform::RootKey, const std::string&, const std::string&) override {
+    return false;
+  }
+  bool DeleteKey(platform::RootKey, const std::string&) override { return false; }
 };
 
 class FakeShell : public platform::Shell {

@@ -24,6 +24,7 @@ class PlaceFileTest : public RunTest {
     RunTest::SetUp();
     Prepare();
     files_->ForceDirectories(Install("TEMP"));
+    copier_->StagingDir = Install("TEMP");
     copier_->InstallList = std::make_unique<std::vector<std::string>>(1, "header|");
   }
   void Stage(const std::string& name, const std::string& bytes, uint32_t dosTime = 0) {

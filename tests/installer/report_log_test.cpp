@@ -97,7 +97,7 @@ TEST_F(InstallLogTest, EarlierLogSurvivesAMergeThatCannotBeWritten) {
   Write(LogPath(), oldLog);
   files_->ForceDirectories(LogPath() + ".new");  // the merged log cannot be created
   WriteVolume(1, ProductMembers());
-  ui_.ExpectMessage(platform::kButtonOk, A("Ошибка при чтении данных."));
+  ui_.ExpectMessage(platform::kButtonOk, A("Невозможно создать файл \"") + LogPath() + "\".");
   Run();
   EXPECT_EQ(Read(LogPath()), oldLog);
   EXPECT_FALSE(files_->FileExists(Install("Lectorn.exe")));

@@ -69,18 +69,25 @@ std::unique_ptr<platform::File> RunFiles::Open(const std::string& path, platform
   return real_.Open(path, mode, errorText);
 }
 
-bool RunFiles::DeleteFile(const std::string& path) {
+bool RunFiles::InUse(const std::string& path) {
   auto it = deleteFails.find(Upper(path));
-  if (it != deleteFails.end() && it->second != 0) {
-    if (it->second > 0) --it->second;
-    return false;
-  }
-  return real_.DeleteFile(path);
+  if (it == deleteFails.end() || it->second == 0) return false;
+  if (it->second > 0) --it->second;
+  return true;
+}
+
+bool RunFiles::DeleteFile(const std::string& path) {
+  return !InUse(path) && real_.DeleteFile(path);
 }
 
 bool RunFiles::MoveFile(const std::string& from, const std::string& to) {
   if (Listed(moveFails, from) || Listed(moveFails, to)) return false;
-  return real_.MoveFile(from, to);
+  return !InUse(from) && real_.MoveFile(from, to);
+}
+
+bool RunFiles::ReplaceFile(const std::string& from, const std::string& to) {
+  if (Listed(moveFails, from) || Listed(moveFails, to)) return false;
+  return !InUse(to) && real_.ReplaceFile(from, to);
 }
 
 bool RecordingRegistry::WriteDefault(platform::RootKey root, const std::string& key,

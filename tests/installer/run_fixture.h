@@ -33,9 +33,10 @@ struct ArchiveMember {
 // A single-volume archive of stored members encrypted with password.
 std::string BuildArchive(const std::vector<ArchiveMember>& members, const std::string& password);
 
-// Real files, except that DeleteFile of a listed path (any letter case)
-// fails as long as its count is above 0 (-1: always), and MoveFile from or to
-// a listed path always fails.
+// Real files, except that a file listed in deleteFails (any letter case) is
+// in use as long as its count is above 0 (-1: always): each DeleteFile of it,
+// or move away from it, fails and counts down; and MoveFile or ReplaceFile
+// from or to a path listed in moveFails always fails.
 class RunFiles : public testing_support::ForwardingFiles {
  public:
   explicit RunFiles(platform::Files& real) : ForwardingFiles(real) {}
@@ -46,6 +47,10 @@ class RunFiles : public testing_support::ForwardingFiles {
                                        std::string* errorText) override;
   bool DeleteFile(const std::string& path) override;
   bool MoveFile(const std::string& from, const std::string& to) override;
+  bool ReplaceFile(const std::string& from, const std::string& to) override;
+
+ private:
+  bool InUse(const std::string& path);
 };
 
 // Registry writes in order; keys compared without regard to letter case.
@@ -65,6 +70,19 @@ class RecordingRegistry : public platform::Registry {
   }
   bool WriteDefault(platform::RootKey root, const std::string& key,
                     const std::string& value) override;
+  // No key exists before a run, so a rollback only deletes keys.
+  bool ReadValue(platform::RootKey, const std::string&, const std::string&,
+                 platform::RegistryValue&) override {
+    return false;
+  }
+  bool WriteValue(platform::RootKey, const std::string&, const std::string&,
+                  const platform::RegistryValue&) override {
+    return false;
+  }
+  bool DeleteValue(platform::RootKey, const std::string&, const std::string&) override {
+    return false;
+  }
+  bool DeleteKey(platform::RootKey, const std::string&) override { return true; }
 };
 
 // Records links (and saves a small file at each link path so that it exists

@@ -77,6 +77,29 @@ TEST(Files, MoveFileFailsWhenTargetExistsAndKeepsBoth) {
 #endif
 }
 
+// The install log relies on this: the target is either the old file or the
+// new one, and a refusal leaves it as it was, with the system's reason.
+TEST(Files, ReplaceTakesTheTargetsPlaceInOneStepOrLeavesIt) {
+  TempFolder dir;
+  ASSERT_TRUE(WriteFileBytes(dir / "new.txt", "new"));
+  ASSERT_TRUE(WriteFileBytes(dir / "log.txt", "old"));
+  EXPECT_TRUE(files().ReplaceFile(dir / "new.txt", dir / "log.txt"));
+  std::string bytes;
+  ASSERT_TRUE(ReadFileBytes(dir / "log.txt", bytes));
+  EXPECT_EQ(bytes, "new");
+  EXPECT_FALSE(files().FileExists(dir / "new.txt"));
+
+  ASSERT_TRUE(WriteFileBytes(dir / "newer.txt", "newer"));
+  ASSERT_TRUE(files().SetAttributes(dir / "log.txt", platform::kAttrReadOnly));
+  EXPECT_FALSE(files().ReplaceFile(dir / "newer.txt", dir / "log.txt"));
+  EXPECT_FALSE(files().LastError().text.empty());
+  EXPECT_FALSE(files().LastError().diskFull);
+  ASSERT_TRUE(ReadFileBytes(dir / "log.txt", bytes));
+  EXPECT_EQ(bytes, "new");
+  EXPECT_TRUE(files().FileExists(dir / "newer.txt"));
+  files().SetAttributes(dir / "log.txt", platform::kAttrNormal);
+}
+
 TEST(Files, CopyFileHonoursFailIfExists) {
   TempFolder dir;
   ASSERT_TRUE(WriteFileBytes(dir / "a", "first"));

@@ -168,6 +168,7 @@ TEST(PosixFaults, SwitchesMakeSingleOperationsFail) {
     ASSERT_TRUE(f);
     EXPECT_EQ(f->Write("abc", 3), 3);
     EXPECT_EQ(f->Write("defg", 4), 2);
+    EXPECT_TRUE(files().LastError().diskFull);
     EXPECT_EQ(f->Write("h", 1), 0);
   }
   faults.freeBytes = -1;
@@ -180,10 +181,23 @@ TEST(PosixFaults, SwitchesMakeSingleOperationsFail) {
   faults.moveFails.clear();
   EXPECT_TRUE(files().MoveFile(dir / "a", dir / "c"));
 
-  faults.deleteFails = {dir / "c"};
+  faults.deleteFails = {dir / "c"};  // in use: neither deleted nor moved away
   EXPECT_FALSE(files().DeleteFile(dir / "c"));
+  EXPECT_FALSE(files().MoveFile(dir / "c", dir / "d"));
+  EXPECT_FALSE(files().LastError().diskFull);
   faults.deleteFails.clear();
-  EXPECT_TRUE(files().DeleteFile(dir / "c"));
+
+  // A move to another drive copies the file, and so needs room there.
+  const std::string other = "D:" + dir.Path().substr(2);
+  files().ForceDirectories(other);
+  faults.freeBytes = 0;
+  EXPECT_FALSE(files().MoveFile(dir / "c", other + "\\c"));
+  EXPECT_TRUE(files().LastError().diskFull);
+  EXPECT_FALSE(files().FileExists(other + "\\c"));
+  faults.freeBytes = -1;
+  EXPECT_TRUE(files().MoveFile(dir / "c", other + "\\c"));
+  EXPECT_FALSE(files().FileExists(dir / "c"));
+  testing_support::RemoveTree(other);
 }
 
 }  // namespace

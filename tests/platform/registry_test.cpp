@@ -50,6 +50,29 @@ TEST(Registry, LeadingBackslashIsRelativeToTheRoot) {
   EXPECT_EQ(back, "y");
 }
 
+// A rollback puts keys back as they were: a value of any type returns byte
+// for byte, and only keys without sub-keys are deleted.
+TEST(Registry, ValuesOfAnyTypeRoundTripAndKeysWithSubKeysStay) {
+  const std::string key = std::string(kBase) + "\\Raw";
+  const platform::RegistryValue dword{4, std::string("\x01\x02\x00\x04", 4)};  // REG_DWORD
+  ASSERT_TRUE(registry().WriteValue(RootKey::CurrentUser, key, "", dword));
+  ASSERT_TRUE(registry().WriteDefault(RootKey::CurrentUser, key + "\\Sub", "s"));
+  platform::RegistryValue back;
+  ASSERT_TRUE(registry().ReadValue(RootKey::CurrentUser, key, "", back));
+  EXPECT_EQ(back.type, 4u);
+  EXPECT_EQ(back.data, dword.data);
+  ASSERT_TRUE(registry().ReadValue(RootKey::CurrentUser, key + "\\Sub", "", back));
+  EXPECT_EQ(back.type, platform::kRegString);
+  EXPECT_EQ(back.data, std::string("s\0", 2));
+
+  EXPECT_FALSE(registry().DeleteKey(RootKey::CurrentUser, key));  // it has a sub-key
+  EXPECT_TRUE(registry().DeleteValue(RootKey::CurrentUser, key, ""));
+  EXPECT_FALSE(registry().ReadValue(RootKey::CurrentUser, key, "", back));
+  EXPECT_TRUE(registry().DeleteKey(RootKey::CurrentUser, key + "\\Sub"));
+  EXPECT_TRUE(registry().DeleteKey(RootKey::CurrentUser, key));
+  EXPECT_FALSE(registry().KeyExists(RootKey::CurrentUser, key));
+}
+
 #ifndef _WIN32
 TEST(PosixRegistry, ContentsCanBeInspectedSeededAndRefused) {
   platform::posix::ClearRegistry();
