@@ -38,7 +38,7 @@ die() {
 [ $# -ge 2 ] || usage
 payload=$1 out=$2
 shift 2
-size=0 volumes=1 build=$root/build/win32 setup= readme= license=
+size=0 volumes=1 build=$root/build/win32 setup='' readme='' license=''
 while [ $# -gt 0 ]; do
   [ $# -ge 2 ] || usage
   case $1 in
