@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "installer/folder_chooser.h"
+#include "installer/run_log.h"
+#include "installer/run_outcome.h"
 #include "installer/settings.h"
 #include "platform/platform.h"
 #include "support/cp1251.h"
@@ -185,11 +187,17 @@ void TInstF1::FormCreate() {
 
   p.ArchiveName = ChangeFileExt(FileNameOf(exePath), ".dat");
   for (int32_t n = 1; n <= p.VolumeCount; ++n) {
-    if (files.FileExists(VolumePath(p, n))) continue;
-    ShowMessage(platform::MessageKind::Error,
-                Cp1251("Не найден файл ") + p.ArchiveName + VolumeSuffix(n) + ".\r\n" +
-                    Cp1251("Выполнить установку ") + p.ProductNounGenitive + " " + p.ProductName +
-                    Cp1251(" невозможно."));
+    const std::string volume = p.ArchiveName + VolumeSuffix(n);
+    if (files.FileExists(VolumePath(p, n))) {
+      LogEvent(log_event::kCheck, "volume " + volume + ": present");
+      continue;
+    }
+    const std::string message = Cp1251("Не найден файл ") + volume + ".\r\n" +
+                                Cp1251("Выполнить установку ") + p.ProductNounGenitive + " " +
+                                p.ProductName + Cp1251(" невозможно.");
+    LogEvent(log_event::kCheck, "volume " + volume + ": missing");
+    SetOutcome(ExitCode::NotStarted, message);
+    ShowMessage(platform::MessageKind::Error, message);
     form.windowState = platform::WindowState::Minimized;
     platform::App().Terminate();
     return;
@@ -260,6 +268,9 @@ void TInstF1::FormCloseQuery(bool& canClose) {
                          platform::kButtonYes | platform::kButtonNo) == platform::kButtonYes;
 }
 
-void TInstF1::FormClose() { Profile().ExcludedComponents.reset(); }
+void TInstF1::FormClose() {
+  Profile().ExcludedComponents.reset();
+  SetOutcome(ExitCode::Cancelled, "the user left the main window");
+}
 
 }  // namespace installer

@@ -31,6 +31,11 @@ class TInstF1 {
   std::unique_ptr<TInstF3> copier;
   std::unique_ptr<TInstF4> chooser;
 
+  // Set for a silent run, which starts the Install command without showing
+  // this window: the copy window then comes up on its own, centred on the
+  // screen and titled with the application title.
+  bool Unattended = false;
+
   void FormCreate();
   void FormShow();
   void Timer1Timer();

@@ -1,13 +1,30 @@
 // The Install command (Button4Click): checks the install folder, creates it,
 // proves it writable, lets the user choose components, works out the
-// excluded top-level folders and hands over to the copy window.
+// excluded top-level folders and hands over to the copy window. Each check
+// goes to the run log, and a refusal is the run's outcome until the user
+// tries again or leaves.
 #include "installer/inst_f1.h"
+#include "installer/run_log.h"
+#include "installer/run_outcome.h"
 #include "platform/platform.h"
 #include "support/cp1251.h"
 
 namespace installer {
 
 using support::Cp1251;
+
+namespace {
+
+void Check(const std::string& what) { LogEvent(log_event::kCheck, what); }
+
+void Refuse(platform::MessageKind kind, const std::string& text) {
+  SetOutcome(ExitCode::FolderRefused, text);
+  ShowMessage(kind, text);
+}
+
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+}  // namespace
 
 bool TInstF1::WriteTest(const std::string& folder) {
   const std::string probe = folder + "\\$$tfile$.tmp";
@@ -47,7 +64,8 @@ void TInstF1::Button4Click() {
   if (!chooser || !copier) return;  // start-up did not finish
 
   if (!p.PreviousVersionDir.empty() && files.DirectoryExists(p.PreviousVersionDir)) {
-    ShowMessage(platform::MessageKind::Warning, p.PreviousVersionNotice);
+    Check("previous version in " + Quoted(p.PreviousVersionDir) + ": present");
+    Refuse(platform::MessageKind::Warning, p.PreviousVersionNotice);
     return;
   }
 
@@ -55,36 +73,51 @@ void TInstF1::Button4Click() {
   if (!p.InstallDir.empty() && p.InstallDir.back() == '\\') p.InstallDir.pop_back();
 
   for (int32_t i = 0; i < p.RequiredFileCount && i < kRequiredFileSlots; ++i) {
-    if (files.FileExists(p.InstallDir + "\\" + p.RequiredFiles[static_cast<size_t>(i)])) continue;
-    ShowMessage(platform::MessageKind::Error,
-                ReplaceMacro(p.MissingHostMessage, "%INSTALLDIR%", p.InstallDir));
+    const std::string host = p.InstallDir + "\\" + p.RequiredFiles[static_cast<size_t>(i)];
+    if (files.FileExists(host)) {
+      Check("host file " + Quoted(host) + ": present");
+      continue;
+    }
+    Check("host file " + Quoted(host) + ": missing");
+    Refuse(platform::MessageKind::Error,
+           ReplaceMacro(p.MissingHostMessage, "%INSTALLDIR%", p.InstallDir));
     return;
   }
 
   // An empty field names no folder at all: it is reported as a folder that
   // cannot be created.
-  if (!p.InstallDir.empty() && !files.DirectoryExists(p.InstallDir)) {
-    files.ForceDirectories(p.InstallDir);
-  }
+  const bool existed = !p.InstallDir.empty() && files.DirectoryExists(p.InstallDir);
+  if (!p.InstallDir.empty() && !existed) files.ForceDirectories(p.InstallDir);
   const std::string chooseOther =
       "\r\n" + Cp1251("Выберите другой каталог для установки ") + p.ProductNounGenitive + ".";
   if (p.InstallDir.empty() || !files.DirectoryExists(p.InstallDir)) {
-    ShowMessage(platform::MessageKind::Error,
-                Cp1251("Невозможно создать каталог ") + "\"" + p.InstallDir + "\"." + chooseOther);
+    Check("install folder " + Quoted(p.InstallDir) + ": cannot be created");
+    Refuse(platform::MessageKind::Error,
+           Cp1251("Невозможно создать каталог ") + "\"" + p.InstallDir + "\"." + chooseOther);
     return;
   }
+  Check("install folder " + Quoted(p.InstallDir) + (existed ? ": exists" : ": created"));
   if (!WriteTest(p.InstallDir)) {
-    ShowMessage(platform::MessageKind::Error, Cp1251("Каталог ") + "\"" + p.InstallDir + "\"" +
-                                                  Cp1251(" закрыт на запись.") + chooseOther);
+    Check("write test in " + Quoted(p.InstallDir) + ": failed");
+    Refuse(platform::MessageKind::Error, Cp1251("Каталог ") + "\"" + p.InstallDir + "\"" +
+                                             Cp1251(" закрыт на запись.") + chooseOther);
     return;
   }
+  Check("write test in " + Quoted(p.InstallDir) + ": passed");
 
   if (p.ComponentCount > 0 && p.SelectDialog) {
     chooser->form.modalResult = platform::kMrNone;
-    if (platform::ui().ShowModal(chooser->form) != platform::kMrOk) return;
+    if (platform::ui().ShowModal(chooser->form) != platform::kMrOk) {
+      Check("component chooser: cancelled");
+      return;
+    }
   }
 
   BuildExcludedComponents();
+  std::string excluded;
+  for (const std::string& dir : *p.ExcludedComponents)
+    excluded += (excluded.empty() ? "" : ",") + dir;
+  Check("folders not installed: " + (excluded.empty() ? std::string("none") : excluded));
 
   platform::Form& copy = copier->form;
   copy.left = form.left;
@@ -95,9 +128,17 @@ void TInstF1::Button4Click() {
   auto& bar = copy["ProgressBar1"];
   bar.width = copy.width - 10;
   bar.left = 5;
+  if (Unattended) {
+    copy.position = platform::FormPosition::ScreenCenter;
+    copy.caption = p.AppTitle;
+  }
   copy["Label1"].SetCaption(p.InstallCaption + Cp1251(": чтение данных..."));
   copy.modalResult = platform::kMrNone;
+  // Until the run says otherwise, a run that ends has failed.
+  SetOutcome(ExitCode::RolledBack, "the installation run did not complete");
+  LogEvent(log_event::kRun, "installing into " + Quoted(p.InstallDir));
   platform::ui().ShowModal(copy);
+  if (copier->Finished && Outcome().code == ExitCode::RolledBack) SetOutcome(ExitCode::Installed);
 }
 
 }  // namespace installer

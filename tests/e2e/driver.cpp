@@ -15,14 +15,21 @@
 //   driver settext CAPTION ID TEXT    type TEXT into the child with that id
 //   driver bars                       every visible progress bar in a visible
 //                                     window: low, high and position of its range
+//   driver watch STOPFILE             print "watching", then sample the visible
+//                                     top-level windows every 20 ms until STOPFILE
+//                                     exists; print each one seen once: its
+//                                     program's file name, class and caption
 //
 // CAPTION may end in "*" to match a prefix. The exit status is 0 on success,
 // 1 when the window or control was not found in time.
+// QueryFullProcessImageNameW.
+#define _WIN32_WINNT 0x0600
 #include <windows.h>
 // After <windows.h>.
 #include <commctrl.h>
 
 #include <cstdio>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -148,6 +155,45 @@ BOOL CALLBACK PrintBars(HWND top, LPARAM) {
   return TRUE;
 }
 
+// The file name of the program that owns a window.
+std::wstring ProgramOf(HWND h) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  wchar_t path[MAX_PATH] = L"";
+  DWORD size = MAX_PATH;
+  if (process) {
+    if (!QueryFullProcessImageNameW(process, 0, path, &size)) path[0] = L'\0';
+    CloseHandle(process);
+  }
+  const wchar_t* slash = wcsrchr(path, L'\\');
+  return slash ? slash + 1 : path;
+}
+
+BOOL CALLBACK NoteWindow(HWND h, LPARAM lp) {
+  if (!IsWindowVisible(h)) return TRUE;
+  wchar_t cls[64] = L"", caption[256] = L"";
+  GetClassNameW(h, cls, 64);
+  // GetWindowText reads another program's caption without waiting for it.
+  GetWindowTextW(h, caption, 256);
+  reinterpret_cast<std::set<std::string>*>(lp)->insert(Utf8(ProgramOf(h)) + "\t" + Utf8(cls) +
+                                                       "\t" + Escaped(caption));
+  return TRUE;
+}
+
+int Watch(const wchar_t* stopFile) {
+  std::printf("watching\n");
+  std::fflush(stdout);
+  std::set<std::string> seen;
+  for (int i = 0; i < 30000 && GetFileAttributesW(stopFile) == INVALID_FILE_ATTRIBUTES; ++i) {
+    EnumWindows(NoteWindow, reinterpret_cast<LPARAM>(&seen));
+    Sleep(20);
+  }
+  for (const std::string& line : seen) std::printf("%s\n", line.c_str());
+  std::printf("end\n");
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -155,6 +201,7 @@ int wmain(int argc, wchar_t** argv) {
     EnumWindows(PrintBars, 0);
     return 0;
   }
+  if (argc == 3 && std::wstring(argv[1]) == L"watch") return Watch(argv[2]);
   if (argc < 3) {
     std::fprintf(stderr, "usage: driver wait|gone|dump|key|click|close CAPTION [ARG]\n");
     return 2;

@@ -6,6 +6,10 @@
 //                                     until the file RELEASE exists (at most 5 min)
 //   install_tools record OUT ARGS...  write the working folder and ARGS, one per
 //                                     line, to OUT (a stand-in post-install program)
+//   install_tools exec FILE           run the command line held in FILE (UTF-8)
+//                                     exactly as written there, wait for it and
+//                                     exit with its exit code (Wine would requote
+//                                     a command line given as arguments)
 //
 // Output is UTF-8. Exit status 0 on success, 1 on failure.
 #include <objbase.h>
@@ -74,12 +78,36 @@ int Record(int argc, wchar_t** argv) {
   return 0;
 }
 
+int Exec(const wchar_t* file) {
+  FILE* f = _wfopen(file, L"rb");
+  if (!f) return 101;
+  std::string utf8;
+  for (int c; (c = std::fgetc(f)) != EOF;) {
+    if (c != '\r' && c != '\n') utf8 += static_cast<char>(c);
+  }
+  std::fclose(f);
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+  std::wstring line(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, line.data(), n);
+  STARTUPINFOW si{sizeof si};
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return 102;
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  DWORD code = 103;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return static_cast<int>(code);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc >= 3 && std::wstring(argv[1]) == L"lnk") return ReadLink(argv[2]);
   if (argc >= 4 && std::wstring(argv[1]) == L"hold") return Hold(argv[2], argv[3]);
   if (argc >= 3 && std::wstring(argv[1]) == L"record") return Record(argc, argv);
+  if (argc == 3 && std::wstring(argv[1]) == L"exec") return Exec(argv[2]);
   std::fprintf(stderr, "usage: install_tools lnk PATH | hold PATH RELEASE\n");
   return 2;
 }

@@ -222,6 +222,9 @@ mkdir -p "$comp"
 cp "$bin/setup_components.exe" "$comp/"
 echo "archive" >"$comp/setup_components.dat"
 printf '[Main]\r\nInstallDir=C:\\e2e-target\r\n[ExcludeDir]\r\n1=samples\r\n' >"$comp/setup_components.ini"
+# The host system this variant needs in the install folder.
+mkdir -p "$WINEPREFIX/drive_c/e2e-target"
+touch "$WINEPREFIX/drive_c/e2e-target/results.vlm"
 start "$comp" setup_components.exe
 if drv wait "$main" 30000; then
   sleep 1
@@ -246,6 +249,9 @@ else fail "components main window did not appear"; fi
 echo "== installation runs (tests/e2e/run_install.sh)"
 cleanup
 SETUP_WIN32_BIN=$bin "$root/tests/e2e/run_install.sh" || failures=$((failures + 1))
+
+echo "== runs with switches (tests/e2e/run_unattended.sh)"
+SETUP_WIN32_BIN=$bin "$root/tests/e2e/run_unattended.sh" || failures=$((failures + 1))
 
 echo "== DLL planting (tests/e2e/dll_planting.sh)"
 SETUP_WIN32_BIN=$bin "$root/tests/e2e/dll_planting.sh" || failures=$((failures + 1))

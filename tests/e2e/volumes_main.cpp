@@ -4,13 +4,13 @@
 // with its parameters.
 #include <windows.h>
 
-#include "installer/inst_f1.h"
+#include "installer/program_run.h"
 #include "platform/form.h"
 #include "platform/platform.h"
 #include "platform/win32/form_view.h"
 #include "support/cp1251.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
   platform::InstallDefault();
   platform::win32::InstallFormView();
   installer::ProductDefinition product = installer::ShippedProduct();
@@ -20,8 +20,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   product.PostInstallDir = "%InstallDir%";
   product.PostInstallNotice =
       "\r\n" + support::Cp1251("Сейчас будет запущена программа настройки.");
-  installer::TInstF1 mainForm(product);
-  mainForm.FormCreate();
-  if (platform::App().terminated) return 0;
-  return platform::win32::RunMainForm(mainForm.form);
+  return installer::RunProgram(commandLine ? commandLine : "", product,
+                               platform::win32::RunMainForm);
 }

@@ -1,0 +1,235 @@
+#include "installer/program_run.h"
+
+#include <exception>
+#include <memory>
+
+#include "installer/command_line.h"
+#include "installer/inst_f1.h"
+#include "installer/run_log.h"
+#include "installer/run_outcome.h"
+#include "installer/unattended_ui.h"
+#include "platform/instance_lock.h"
+#include "platform/platform.h"
+#include "support/cp1251.h"
+
+namespace installer {
+
+using support::Cp1251;
+
+namespace {
+
+// Puts the unattended user interface in front of the platform's one for the
+// length of the run.
+class UiScope {
+ public:
+  explicit UiScope(const SetupSwitches& s) : saved_(platform::Current().ui) {
+    TUnattendedUi::Options options;
+    options.silent = s.silent;
+    options.hideForms = s.verySilent;
+    options.suppressBoxes = s.BoxesSuppressed();
+    ui_ = std::make_unique<TUnattendedUi>(*saved_, options);
+    platform::Current().ui = ui_.get();
+  }
+  ~UiScope() { platform::Current().ui = saved_; }
+  UiScope(const UiScope&) = delete;
+  UiScope& operator=(const UiScope&) = delete;
+
+ private:
+  platform::Ui* saved_;
+  std::unique_ptr<TUnattendedUi> ui_;
+};
+
+// Detaches the run log when the run ends, however it ends.
+struct LogScope {
+  ~LogScope() { SetRunLogSink(nullptr); }
+};
+
+const char* Flag(bool on) { return on ? "1" : "0"; }
+
+// The switches that change settings: command line over settings file over profile.
+bool ApplySwitches(TInstF1& main, const SetupSwitches& s, std::string& error) {
+  ProductProfile& p = Profile();
+  if (s.dir) main.form["Edit1"].caption = *s.dir;
+  if (s.noIcons) p.LinksStartMenu = p.LinksDesktop = false;
+  if (s.noRun) p.SetupRun = false;
+  // A silent run never shows the chooser: the preset choice applies.
+  if (s.silent) p.SelectDialog = false;
+  if (!s.components) return true;
+
+  auto& items = main.chooser->form["CheckListBox1"].items;
+  std::vector<bool> chosen(items.size(), false);
+  for (const std::string& name : *s.components) {
+    bool known = false;
+    for (size_t i = 0; i < items.size() && i < p.ComponentDirs.size(); ++i) {
+      if (platform::text().Compare(name, p.ComponentCaptions[i], true) == 0 ||
+          platform::text().Compare(name, p.ComponentDirs[i], true) == 0) {
+        chosen[i] = known = true;
+      }
+    }
+    if (!known) {
+      error = Cp1251("Неизвестный компонент в параметре /COMPONENTS: ") + name;
+      return false;
+    }
+  }
+  bool any = false;
+  for (bool c : chosen) any = any || c;
+  if (!items.empty() && !any && !p.AllowEmptyChoice) {
+    error = Cp1251("В параметре /COMPONENTS не выбран ни один компонент.");
+    return false;
+  }
+  for (size_t i = 0; i < items.size(); ++i) items[i].checked = chosen[i];
+  return true;
+}
+
+void LogSettings(TInstF1& main, const SetupSwitches& s) {
+  const ProductProfile& p = Profile();
+  using log_event::kSetting;
+  LogEvent(kSetting, std::string("mode=") +
+                         (s.verySilent ? "very silent"
+                          : s.silent   ? "silent"
+                                       : "interactive") +
+                         (s.BoxesSuppressed() ? ", message boxes suppressed" : ""));
+  LogEvent(kSetting, "InstallDir=" + main.form["Edit1"].caption);
+  LogEvent(kSetting,
+           std::string("AutoRun=") + Flag(p.AutoRun) + " SelectDialog=" + Flag(p.SelectDialog) +
+               " FinalMessage=" + Flag(p.FinalMessage) + " StartMenu=" + Flag(p.LinksStartMenu) +
+               " Desktop=" + Flag(p.LinksDesktop) + " Run=" + Flag(p.SetupRun));
+  if (!p.SetupParams.empty()) LogEvent(kSetting, "Params=" + p.SetupParams);
+  std::string excluded;
+  for (int32_t k = 0; k < p.ExcludeDirCount && k < kExcludeDirSlots; ++k)
+    excluded += (excluded.empty() ? "" : ",") + p.ExcludeDirs[static_cast<size_t>(k)];
+  if (!excluded.empty()) LogEvent(kSetting, "ExcludeDir=" + excluded);
+  if (!main.chooser) return;
+  std::string chosen;
+  for (const auto& item : main.chooser->form["CheckListBox1"].items) {
+    if (item.checked) chosen += (chosen.empty() ? "" : ",") + item.caption;
+  }
+  if (p.ComponentCount > 0) LogEvent(kSetting, "Components=" + chosen);
+}
+
+// A silent run proves that every volume can be read before it touches the
+// install folder; an interactive one leaves that to the run, as it always did.
+bool VolumesReadable(std::string& error) {
+  const ProductProfile& p = Profile();
+  for (int32_t n = 1; n <= p.VolumeCount; ++n) {
+    std::string why;
+    if (platform::files().Open(VolumePath(p, n), platform::OpenMode::ReadShareRead, &why)) {
+      LogEvent(log_event::kCheck, "volume " + p.ArchiveName + VolumeSuffix(n) + ": readable");
+      continue;
+    }
+    error = Cp1251("Не удалось прочитать файл ") + p.ArchiveName + VolumeSuffix(n) +
+            (why.empty() ? "" : " (" + why + ")") + ".\r\n" + Cp1251("Выполнить установку ") +
+            p.ProductNounGenitive + " " + p.ProductName + Cp1251(" невозможно.");
+    return false;
+  }
+  return true;
+}
+
+void Refuse(ExitCode code, const std::string& text) {
+  ShowMessage(platform::MessageKind::Error, text);
+  SetOutcome(code, text);
+}
+
+// Everything between the start-up and the end of the run; the outcome
+// record tells how it went.
+// plainUi shows the list of switches, which a silent run shows as well.
+void Run(const std::string& commandLine, const ProductDefinition& product,
+         const MainWindowLoop& showMainWindow, const SetupSwitches& s,
+         const std::string& switchError, platform::Ui& plainUi) {
+  LogEvent(log_event::kStart, platform::shell().ExePath() + " " + commandLine);
+  for (const std::string& understood : s.understood) LogEvent(log_event::kSwitch, understood);
+  if (!switchError.empty()) {
+    Refuse(ExitCode::NotStarted,
+           switchError + ".\r\n" + Cp1251("Список параметров выводит параметр /?."));
+    return;
+  }
+  if (s.help) {
+    SetOutcome(ExitCode::Installed, "the list of switches was asked for");
+    if (!s.verySilent) {
+      platform::MessageBoxRequest box;
+      box.kind = platform::MessageKind::Information;
+      box.text = SwitchHelpText();
+      plainUi.MessageBox(box);
+    }
+    return;
+  }
+
+  const auto lock = platform::AcquireInstanceLock(InstanceLockName(product), kInstanceWaitMs);
+  if (!lock) {
+    const std::string text = Cp1251("Программа установки ") + product.ProductNounGenitive + " " +
+                             product.ProductName + Cp1251(" уже запущена.") + "\r\n" +
+                             Cp1251("Дождитесь окончания ее работы.");
+    ShowMessage(platform::MessageKind::Warning, text);
+    SetOutcome(ExitCode::AlreadyRunning, text);
+    return;
+  }
+
+  TInstF1 main(product);
+  main.FormCreate();
+  if (platform::App().terminated) return;  // a volume is missing: reported and recorded
+  std::string error;
+  if (!ApplySwitches(main, s, error)) {
+    Refuse(ExitCode::NotStarted, error);
+    return;
+  }
+  LogSettings(main, s);
+
+  if (s.silent) {
+    if (!VolumesReadable(error)) {
+      Refuse(ExitCode::NotStarted, error);
+      return;
+    }
+    main.Unattended = true;
+    main.Button4Click();
+    return;
+  }
+  // The window's handlers record how the program ends (the Install command,
+  // the run, or the user leaving); a window that cannot be shown has not started.
+  SetOutcome(ExitCode::NotStarted, "the main window could not be shown");
+  if (showMainWindow(main.form) != 0) SetOutcome(ExitCode::NotStarted);
+}
+
+}  // namespace
+
+std::string InstanceLockName(const ProductDefinition& product) {
+  return "Global\\" + product.ProductName + " Setup";
+}
+
+int RunProgram(const std::string& commandLine, const ProductDefinition& product,
+               const MainWindowLoop& showMainWindow) {
+  ResetOutcome();
+  SetupSwitches s;
+  std::string switchError;
+  ParseSwitches(commandLine, s, switchError);
+
+  LogScope logScope;
+  if (!s.logFile.empty()) {
+    std::string why;
+    auto sink = OpenRunLogFile(s.logFile, &why);
+    if (sink) {
+      SetRunLogSink(std::move(sink));
+    } else if (switchError.empty()) {
+      switchError = Cp1251("Невозможно создать файл журнала ") + "\"" + s.logFile + "\"" +
+                    (why.empty() ? "" : " (" + why + ")");
+    }
+  }
+  {
+    platform::Ui& plainUi = platform::ui();
+    UiScope ui(s);
+    try {
+      Run(commandLine, product, showMainWindow, s, switchError, plainUi);
+    } catch (const std::exception& e) {
+      // The outcome stays as recorded: "not started" before the run,
+      // "rolled back" during it.
+      LogEvent(log_event::kError, e.what());
+    }
+  }
+  const RunOutcome& outcome = Outcome();
+  const int code = static_cast<int>(outcome.code);
+  LogEvent(log_event::kOutcome, std::to_string(code) + " " + ExitCodeName(outcome.code) +
+                                    (outcome.reason.empty() ? "" : ": " + outcome.reason));
+  LogEvent(log_event::kExit, std::to_string(code));
+  return code;
+}
+
+}  // namespace installer

@@ -1,0 +1,227 @@
+#!/usr/bin/env bash
+# End-to-end tests of runs with switches: the real setup.exe under Wine and
+# Xvfb, checked through its exit code, its run log, the files it installs and
+# the windows it shows (the driver samples every top-level window while it
+# runs). Also a distribution of two volumes made by scripts/make-dist.sh.
+# Uses the Wine prefix of run_install.sh, after it, with folders of its own.
+#
+# SETUP_WIN32_BUILD selects the Win32 build folder (default build/win32).
+set -uo pipefail
+cd "$(dirname "$0")/../.."
+root=$PWD
+build=${SETUP_WIN32_BUILD:-$(dirname "${SETUP_WIN32_BIN:-$root/build/win32/bin}")}
+bin=$build/bin
+out=$root/build/e2e-unattended
+shots=$root/build/screenshots
+failures=0
+
+for exe in setup.exe setup_components.exe setup_volumes.exe; do
+  [ -f "$bin/$exe" ] || { echo "e2e: $bin/$exe is missing (build the win32 preset)"; exit 1; }
+done
+rm -rf "$out"
+mkdir -p "$out" "$shots"
+source "$root/tests/e2e/install_lib.sh"
+source "$root/scripts/wine-env.sh"
+password=$(archive_password "$build")
+build_helpers || exit 1
+wine_env_init "$root/build/wine-e2e-install"
+export LC_ALL=ru_RU.UTF-8
+trap stop_display EXIT
+start_display
+
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+ok() { echo "ok: $*"; }
+check() {  # check "what" command...
+  local what=$1
+  shift
+  if "$@"; then ok "$what"; else fail "$what"; fi
+}
+expect() {  # expect "what" "text that drv.out must hold"
+  if grep -qF -- "$2" "$out/drv.out"; then ok "$1"; else
+    fail "$1: no line with [$2]"
+    sed 's/^/    | /' "$out/drv.out"
+  fi
+}
+tools() { timeout 60 wine "$out/install_tools.exe" "$@" 2>/dev/null | tr -d '\r'; }
+winpath() { local p=${1//\//\\}; echo "Z:$p"; }
+
+# Runs a command line exactly as written (quotes included) in folder DIST and
+# waits for it; rc is its exit code.
+run_line() {  # run_line DIST 'setup.exe /SWITCH ...'
+  printf '%s' "$2" >"$out/line.txt"
+  (cd "$1" && timeout 300 wine "$out/install_tools.exe" exec "$(winpath "$out/line.txt")" \
+    >"$out/run_line.log" 2>&1)
+  rc=$?
+}
+# Starts a program of DIST with arguments in the background; finish waits for
+# it and sets rc.
+launch() {  # launch DIST EXE ARGS...
+  local dist=$1
+  shift
+  (cd "$dist" && exec timeout 300 wine "$@" >"$out/launch.log" 2>&1) &
+  setup_pid=$!
+}
+finish() {
+  wait "$setup_pid"
+  rc=$?
+}
+# The driver samples the visible top-level windows from watch_start to watch_stop.
+watch_start() {
+  rm -f "$out/stop" "$out/watch.out"
+  (timeout 600 wine "$out/driver.exe" watch "$(winpath "$out/stop")" >"$out/watch.out" 2>&1 &)
+  for _ in $(seq 300); do grep -q watching "$out/watch.out" 2>/dev/null && return; sleep 0.1; done
+  fail "the window watch did not start"
+}
+watch_stop() {  # watch_stop: the windows setup programs showed, in $out/windows
+  touch "$out/stop"
+  for _ in $(seq 300); do grep -q '^end' "$out/watch.out" 2>/dev/null && break; sleep 0.1; done
+  grep -ai 'setup' "$out/watch.out" | tr -d '\r' >"$out/windows"
+}
+
+make_payload "$out/payload"
+# Packed by make-dist.sh only: make_dist lists its members by name.
+printf 'Справка по комплексу\r\n' | to1251 >"$out/payload/MENTORIX/Справка.txt"
+
+echo "== an unknown switch: a message naming it, exit code 1"
+make_dist "$out/badswitch" "$out/payload"
+launch "$out/badswitch" setup.exe /SILENT /NOSUCH
+if drv wait 'Ошибка' 60000; then
+  sleep 1
+  drv dump 'Ошибка'
+  expect "the message names the switch" 'Неизвестный параметр командной строки: /NOSUCH.\r\nСписок параметров выводит параметр /?.'
+  shot "$shots/unattended-bad-switch.png"
+  drv click 'Ошибка' 'OK'
+  finish
+  check "exit code 1 [$rc]" test "$rc" = 1
+else
+  fail "no message for an unknown switch"
+  kill "$setup_pid" 2>/dev/null
+fi
+
+echo "== the same files as an interactive run, with no window at any moment"
+ref='C:\e2e-q\interactive'
+make_dist "$out/interactive" "$out/payload" "[Main]\r\nAutoRun=1\r\nFinalMessage=0\r\nInstallDir=$ref\r\n"
+launch "$out/interactive" setup.exe
+finish
+check "interactive run with AutoRun: exit code 0 [$rc]" test "$rc" = 0
+dir='C:\Program Files\Volmarix'
+target=$(unix_path "$dir")
+rm -rf "$target" "$(unix_path 'C:\setup.log')"
+make_dist "$out/quiet" "$out/payload"
+watch_start
+run_line "$out/quiet" "setup.exe /VERYSILENT /SUPPRESSMSGBOXES /DIR=\"$dir\" /LOG=\"C:\\setup.log\""
+watch_stop
+check "very silent run: exit code 0 [$rc]" test "$rc" = 0
+check "no window of setup.exe at any moment [$(tr '\n' ' ' <"$out/windows")]" test ! -s "$out/windows"
+check "same files as the interactive run" diff -r -x mtxvlm.log "$(unix_path "$ref")" "$target"
+LC_ALL=C sed "s/C:\\\\e2e-q\\\\interactive/C:\\\\Program Files\\\\Volmarix/g" \
+  "$(unix_path "$ref")/UNINST/mtxvlm.log" >"$out/expected-uninst.log"
+check "same install log bytes" cmp "$out/expected-uninst.log" "$target/UNINST/mtxvlm.log"
+timeout 60 wine reg query 'HKCR\vmv\Shell\Open\command' /ve >"$out/reg.out" 2>&1
+check "association written" grep -qF "\"$dir\\Variomat.exe\" \"%1\"" "$out/reg.out"
+user=$(whoami)
+group="C:\\users\\$user\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Mentorix for Volmar"
+check "shortcut written" test "$(tools lnk "$group\\ZOLV Lectorn.lnk")" = "$dir\\Lectorn.exe		$dir"
+runlog=$(unix_path 'C:\setup.log')
+for line in "SWITCH /DIR=$dir" "CHECK install folder \"$dir\": created" \
+  "CHECK write test in \"$dir\": passed" "MESSAGE [Информация] Установка комплекса Mentorix успешно завершена." \
+  "EXIT 0"; do
+  check "run log: $line" grep -qF " $line" "$runlog"
+done
+check "run log lines start with a time stamp" \
+  grep -qE '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3} START ' "$runlog"
+
+echo "== /SILENT shows the copy window and nothing else; a held file is skipped"
+dir='C:\e2e-q\held'
+target=$(unix_path "$dir")
+mkdir -p "$target"
+printf 'old variomat\r\n' >"$target/Variomat.exe"
+(timeout 300 wine "$out/install_tools.exe" hold "$dir\\Variomat.exe" "$dir\\release" >"$out/hold.log" 2>&1 &)
+for _ in $(seq 100); do grep -q holding "$out/hold.log" 2>/dev/null && break; sleep 0.2; done
+make_dist "$out/silent" "$out/payload"
+watch_start
+started=$(date +%s)
+launch "$out/silent" setup.exe /SILENT /SUPPRESSMSGBOXES "/DIR=$dir" '/LOG=C:\e2e-q\held.log'
+if drv wait 'Mentorix for ZOLV' 60000; then
+  sleep 1
+  shot "$shots/unattended-silent-copy-window.png"
+else fail "no copy window"; fi
+finish
+watch_stop
+check "the held file is retried for a few seconds, then skipped [$(($(date +%s) - started)) s]" \
+  test $(($(date +%s) - started)) -lt 60
+check "only the copy window was shown [$(tr '\n' ' ' <"$out/windows")]" \
+  test "$(cat "$out/windows")" = "setup.exe	MentorixForm	Mentorix for ZOLV"
+check "the old file stays" test "$(tr -d '\r' <"$target/Variomat.exe")" = "old variomat"
+check "the retries are logged" grep -qF "RETRY 5/5 [Предупреждение] Ошибка при обновлении файла \"$dir\\Variomat.exe\"" \
+  "$(unix_path 'C:\e2e-q\held.log')"
+touch "$target/release"
+
+echo "== a second installer while one runs: one message, exit code 6"
+make_dist "$out/twice" "$out/payload"
+launch "$out/twice" setup.exe
+first_pid=$setup_pid
+if drv wait "Mentorix Install*" 60000; then
+  launch "$out/twice" setup.exe
+  if drv wait 'Предупреждение' 60000; then
+    sleep 1
+    drv dump 'Предупреждение'
+    expect "the message says so" 'Программа установки комплекса Mentorix уже запущена.\r\nДождитесь окончания ее работы.'
+    shot "$shots/unattended-second-instance.png"
+    drv click 'Предупреждение' 'OK'
+    finish
+    check "second instance: exit code 6 [$rc]" test "$rc" = 6
+  else fail "no message for the second instance"; fi
+  setup_pid=$first_pid
+  drv close "Mentorix Install*"
+  drv wait 'Подтверждение' 10000 && drv click 'Подтверждение' 'Да'
+  finish
+  check "the first one, left by the user: exit code 2 [$rc]" test "$rc" = 2
+else fail "the first installer showed no main window"; fi
+
+echo "== /DIR without the host system: exit code 3"
+comp=$out/nohost
+mkdir -p "$comp"
+cp "$bin/setup_components.exe" "$comp/"
+cp "$out/quiet/setup.dat" "$comp/setup_components.dat"
+run_line "$comp" 'setup_components.exe /VERYSILENT /SUPPRESSMSGBOXES /DIR=C:\e2e-q\nohost /LOG=C:\e2e-q\nohost.log'
+check "exit code 3 [$rc]" test "$rc" = 3
+check "the log says why" grep -qF 'CHECK host file "C:\e2e-q\nohost\results.vlm": missing' \
+  "$(unix_path 'C:\e2e-q\nohost.log')"
+
+echo "== scripts/make-dist.sh: two volumes install, a Cyrillic name arrives whole"
+dist=$out/twovol
+if [ ! -x "$root/build/native/bin/zipx" ]; then
+  echo "skipped: make-dist.sh verifies with build/native/bin/zipx, which is not built"
+elif scripts/make-dist.sh "$out/payload" "$dist" --volumes 2 --volume-size 0.01 \
+  --password-from "$build" --setup "$bin/setup_volumes.exe" >"$out/make-dist.log" 2>&1; then
+  ok "make-dist.sh made the distribution"
+  check "two volumes" test -f "$dist/setup_volumes.dat" -a -f "$dist/setup_volumes.dat2"
+  dir='C:\e2e-q\twovol'
+  target=$(unix_path "$dir")
+  run_line "$dist" "setup_volumes.exe /VERYSILENT /SUPPRESSMSGBOXES /DIR=$dir /NORUN"
+  check "exit code 0 [$rc]" test "$rc" = 0
+  check "the Cyrillic name installed as it is" cmp "$out/payload/MENTORIX/Справка.txt" \
+    "$target/MENTORIX/Справка.txt"
+  check "files of both volumes" test -f "$target/Lectorn.exe" -a -f "$target/MENTORIX/version.txt"
+  mkdir -p "$out/badpayload/docs"
+  touch "$out/badpayload/docs/aux.txt" "$out/badpayload/ok.txt"
+  if scripts/make-dist.sh "$out/badpayload" "$out/baddist" --password-from "$build" >"$out/bad.log" 2>&1; then
+    fail "make-dist.sh shipped a device name"
+  else
+    check "make-dist.sh refuses a device name, naming the file" \
+      grep -qF 'refused: docs/aux.txt: a name is reserved for a device on Windows' "$out/bad.log"
+  fi
+else
+  fail "make-dist.sh: $(cat "$out/make-dist.log")"
+fi
+
+echo "== screenshots in $shots"
+if [ "$failures" -ne 0 ]; then
+  echo "e2e unattended: $failures failure(s)"
+  exit 1
+fi
+echo "e2e unattended: all passed"

@@ -1,0 +1,196 @@
+// Whole program runs through the posix platform: the exit code of each way a
+// run can end, the run log, and what the switches change.
+#include "installer/program_run.h"
+
+#include <gtest/gtest.h>
+
+#include "installer/run_log.h"
+#include "platform/instance_lock.h"
+#include "tests/installer/installer_fixture.h"
+#include "tests/installer/run_fixture.h"
+
+namespace {
+
+using installer::ProductDefinition;
+using run_test::A;
+
+enum class Archive { Good, DamagedLast, Missing };
+enum class MainWindow { NotShown, LeftWithYes };
+
+struct ExitCase {
+  const char* name;
+  const char* commandLine;  // %D: the install folder, %L: the run log, %F: a file
+  int code;
+  Archive archive = Archive::Good;
+  std::vector<const char*> boxes = {};            // UTF-8 parts of the boxes shown, in order
+  platform::Button answer = platform::kButtonOk;  // the answer to each of them
+  const char* logged = "";                        // UTF-8 part of the run log
+  MainWindow main = MainWindow::NotShown;
+  bool hostProduct = false;  // a product that needs results.vlm in the folder
+  bool lockHeld = false;     // another installer runs
+};
+
+class ProgramRunTest : public run_test::RunTest {
+ protected:
+  int RunSetup(std::string line, const ProductDefinition& product = installer::ShippedProduct(),
+               MainWindow main = MainWindow::NotShown) {
+    for (const auto& [key, value] : {std::pair<std::string, std::string>{"%D", Install()},
+                                     {"%L", LogFile()},
+                                     {"%F", dist_ + "\\setup.exe"}}) {
+      for (size_t at; (at = line.find(key)) != std::string::npos;) line.replace(at, 2, value);
+    }
+    return installer::RunProgram(line, product, [main](platform::Form& form) {
+      if (main == MainWindow::NotShown) ADD_FAILURE() << "the main window was shown";
+      if (main == MainWindow::LeftWithYes) form.Close();
+      return 0;
+    });
+  }
+  std::string LogFile() const { return root_->Path() + "\\run.log"; }
+};
+
+class ExitCodes : public ProgramRunTest, public ::testing::WithParamInterface<ExitCase> {};
+
+TEST_P(ExitCodes, TellHowTheRunEnded) {
+  const ExitCase& c = GetParam();
+  auto members = ProductMembers();
+  members.back().damaged = c.archive == Archive::DamagedLast;
+  if (c.archive != Archive::Missing) WriteVolume(1, members);
+  ProductDefinition product = installer::ShippedProduct();
+  if (c.hostProduct) {
+    product.RequiredFiles = {"results.vlm"};
+    product.RequiredFileCount = 1;
+  }
+  Write(dist_ + "\\setup.exe", "exe");
+  for (const char* box : c.boxes) ui_.ExpectMessage(c.answer, A(box));
+  std::unique_ptr<platform::InstanceLock> other;
+  if (c.lockHeld) other = platform::AcquireInstanceLock(installer::InstanceLockName(product), 0);
+
+  EXPECT_EQ(RunSetup(c.commandLine, product, c.main), c.code);
+  if (*c.logged) EXPECT_NE(Read(LogFile()).find(c.logged), std::string::npos) << Read(LogFile());
+  if (c.code != 0) EXPECT_FALSE(files_->FileExists(Install("Lectorn.exe")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ExitCodes,
+    ::testing::Values(
+        ExitCase{.name = "Installed",
+                 .commandLine = "/VERYSILENT /SUPPRESSMSGBOXES /DIR=%D /LOG=%L",
+                 .code = 0,
+                 .logged = "OUTCOME 0 completed"},
+        ExitCase{.name = "UnknownSwitch",
+                 .commandLine = "/DIR=%D /FOO",
+                 .code = 1,
+                 .boxes = {"Неизвестный параметр командной строки: /FOO"}},
+        ExitCase{.name = "UnknownSwitchLogged",
+                 .commandLine = "/VERYSILENT /SUPPRESSMSGBOXES /FOO /LOG=%L",
+                 .code = 1,
+                 .logged = "MESSAGE [Ошибка] Неизвестный параметр командной строки: /FOO"},
+        ExitCase{.name = "LogCannotBeCreated",
+                 .commandLine = "/SILENT /LOG=%F\\run.log",
+                 .code = 1,
+                 .boxes = {"Невозможно создать файл журнала"}},
+        ExitCase{.name = "Help",
+                 .commandLine = "/?",
+                 .code = 0,
+                 .boxes = {"/VERYSILENT - то же без каких-либо окон."}},
+        ExitCase{.name = "HelpVerySilent", .commandLine = "-help /VERYSILENT", .code = 0},
+        ExitCase{.name = "ArchiveMissing",
+                 .commandLine = "/VERYSILENT /DIR=%D",
+                 .code = 1,
+                 .archive = Archive::Missing,
+                 .boxes = {"Не найден файл setup.dat."}},
+        ExitCase{.name = "UserLeaves",
+                 .commandLine = "/LOG=%L",
+                 .code = 2,
+                 .boxes = {"Вы хотите выйти из программы,"},
+                 .answer = platform::kButtonYes,
+                 .logged = "OUTCOME 2",
+                 .main = MainWindow::LeftWithYes},
+        ExitCase{.name = "HostSystemMissing",
+                 .commandLine = "/VERYSILENT /SUPPRESSMSGBOXES /DIR=%D /LOG=%L",
+                 .code = 3,
+                 .logged = "не найдены некоторые компоненты",
+                 .hostProduct = true},
+        ExitCase{.name = "FolderCannotBeCreated",
+                 .commandLine = "/SILENT /DIR=%F\\sub",
+                 .code = 3,
+                 .boxes = {"Невозможно создать каталог"}},
+        ExitCase{.name = "RolledBack",
+                 .commandLine = "/VERYSILENT /SUPPRESSMSGBOXES /DIR=%D /LOG=%L",
+                 .code = 4,
+                 .archive = Archive::DamagedLast,
+                 .logged = "Ошибка при чтении данных"},
+        ExitCase{.name = "UnknownComponent",
+                 .commandLine = "/VERYSILENT /DIR=%D /COMPONENTS=Extras",
+                 .code = 1,
+                 .boxes = {"Неизвестный компонент в параметре /COMPONENTS: Extras"}},
+        ExitCase{.name = "AlreadyRunning",
+                 .commandLine = "/SILENT /SUPPRESSMSGBOXES /LOG=%L",
+                 .code = 6,
+                 .logged = "уже запущена",
+                 .lockHeld = true}),
+    [](const ::testing::TestParamInfo<ExitCase>& info) { return std::string(info.param.name); });
+
+TEST_F(ProgramRunTest, SilentShowsOnlyTheCopyWindowCentredWithTheApplicationTitle) {
+  WriteVolume(1, ProductMembers());
+  bool copied = false;
+  ui_.ExpectForm([&](platform::Form& form) {
+    EXPECT_EQ(form.name, "InstF3");
+    EXPECT_EQ(form.position, platform::FormPosition::ScreenCenter);
+    EXPECT_EQ(form.caption, "Mentorix for ZOLV");
+    form.Shown();
+    copied = true;
+    return platform::kMrNone;
+  });
+  EXPECT_EQ(RunSetup("/SILENT /DIR=%D"), 0);
+  EXPECT_TRUE(copied);
+  EXPECT_EQ(Read(Install("Lectorn.exe")), "lectorn v2");
+}
+
+TEST_F(ProgramRunTest, SwitchesTakePrecedenceOverTheSettingsFile) {
+  WriteVolume(1, ProductMembers());
+  Write(dist_ + "\\setup.ini",
+        "[Main]\r\nInstallDir=C:\\Elsewhere\r\n[Links]\r\nStartMenu=1\r\nDesktop=1\r\n"
+        "[Setup]\r\nRun=1\r\n");
+  EXPECT_EQ(RunSetup("/VERYSILENT /SUPPRESSMSGBOXES /DIR=%D /NOICONS /NORUN /LOG=%L"), 0);
+  EXPECT_EQ(Read(Install("Lectorn.exe")), "lectorn v2");
+  EXPECT_TRUE(shell_->links.empty());
+  EXPECT_FALSE(installer::Profile().SetupRun);
+  const std::string log = Read(LogFile());
+  EXPECT_NE(log.find(" SETTING InstallDir=" + Install() + "\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("StartMenu=0 Desktop=0 Run=0"), std::string::npos) << log;
+}
+
+TEST_F(ProgramRunTest, ComponentsNameTheSetToInstall) {
+  WriteVolume(1, {{"A/a.txt", "a"}, {"B/b.txt", "b"}, {"C/c.txt", "c"}, {"root.txt", "r"}});
+  // Components by caption or by folder, in any letter case.
+  EXPECT_EQ(RunSetup("/VERYSILENT /DIR=%D /COMPONENTS=\"component c, b\"",
+                     installer_test::ProductWith({"A", "B", "C"})),
+            0);
+  EXPECT_FALSE(files_->FileExists(Install("A\\a.txt")));
+  EXPECT_EQ(Read(Install("B\\b.txt")), "b");
+  EXPECT_EQ(Read(Install("C\\c.txt")), "c");
+}
+
+TEST_F(ProgramRunTest, TheRunLogRecordsChecksAndEndsWithTheExitCode) {
+  WriteVolume(1, ProductMembers());
+  Write(LogFile(), "earlier run\r\n");
+  installer::SetRunLogClock([] { return std::string("2026-12-08 10:00:00.000"); });
+  EXPECT_EQ(RunSetup("/VERYSILENT /SUPPRESSMSGBOXES /DIR=%D /LOG=%L"), 0);
+  installer::SetRunLogClock({});
+  const std::string log = Read(LogFile());
+  const std::string stamp = "\r\n2026-12-08 10:00:00.000 ";
+  for (const std::string& line : std::vector<std::string>{
+           "SWITCH /DIR=" + Install(), "CHECK volume setup.dat: present",
+           "CHECK install folder \"" + Install() + "\": created",
+           "CHECK write test in \"" + Install() + "\": passed",
+           "RUN installing into \"" + Install() + "\"",
+           std::string("MESSAGE [Информация] Установка комплекса Mentorix успешно завершена."),
+           std::string("EXIT 0\r\n")}) {
+    EXPECT_NE(log.find(stamp + line), std::string::npos) << line << "\n" << log;
+  }
+  EXPECT_EQ(log.rfind("earlier run\r\n2026-12-08 10:00:00.000 START ", 0), 0u) << log;
+  EXPECT_FALSE(installer::RunLogActive());
+}
+
+}  // namespace
