@@ -178,6 +178,9 @@ class Text {
   virtual ~Text() = default;
   // OemToCharA: OEM code page (866) to ANSI (1251).
   virtual std::string OemToAnsi(const std::string& oem) = 0;
+  // UTF-8 to the ANSI code page; what the code page cannot hold, and every
+  // malformed byte, becomes "_".
+  virtual std::string Utf8ToAnsi(const std::string& utf8) = 0;
   // Upper case by the ANSI code page (CharUpperBuffA).
   virtual std::string UpperCase(const std::string& s) = 0;
   // Lower case by the ANSI code page (CharLowerBuffA).
