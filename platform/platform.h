@@ -192,8 +192,11 @@ class Text {
 // ---------------------------------------------------------------- user interface
 
 // The four kinds of message box, each with its own caption; Custom uses the
-// caption given by the caller (the archive engine's own boxes).
-enum class MessageKind { Warning, Error, Information, Confirmation, Custom };
+// caption given by the caller (the archive engine's own boxes), without an
+// icon; ApplicationError is the application's own error box for a failure
+// the program did not handle itself: the error icon and the application
+// title as caption.
+enum class MessageKind { Warning, Error, Information, Confirmation, Custom, ApplicationError };
 
 // Buttons of a message box; a box shows one or more of them.
 enum Button : unsigned {
