@@ -47,9 +47,9 @@ struct TImplodeTables {
 };
 constexpr TImplodeTables kTables;
 
-// Reads one compressed tree description of `size` code lengths. False when
-// the lengths overrun the tree or do not fill it exactly.
-bool ReadTree(TBitReaderA& br, uint8_t* lengths, unsigned size) {
+// Reads one compressed tree description of `size` code lengths. Done, or why
+// not: the lengths overrun the tree or do not fill it exactly.
+TDecodeStatus ReadTree(TBitReaderA& br, uint8_t* lengths, unsigned size) {
   uint8_t b = br.last;
   br.io.ReadByte(b);
   br.last = b;
@@ -60,24 +60,33 @@ bool ReadTree(TBitReaderA& br, uint8_t* lengths, unsigned size) {
     br.last = b;
     unsigned repeat = (b >> 4) + 1u;
     uint8_t length = static_cast<uint8_t>((b & 0x0F) + 1);
-    if (filled + repeat > size) return false;
+    if (filled + repeat > size) return TDecodeStatus::TreeOverrun;
     std::memset(lengths + filled, length, repeat);
     filled += repeat;
   }
-  return filled == size;
+  return filled == size ? TDecodeStatus::Done : TDecodeStatus::TreeShort;
 }
 
-bool ReadAndBuild(TBitReaderA& br, unsigned size, unsigned s, const uint16_t* base,
-                  unsigned lookupBits, THuffTable& table) {
+TDecodeStatus ReadAndBuild(TBitReaderA& br, unsigned size, unsigned s, const uint16_t* base,
+                           unsigned lookupBits, THuffTable& table) {
   uint8_t lengths[256];
-  if (!ReadTree(br, lengths, size)) return false;
-  return BuildHuffTable(lengths, size, s, base, kTables.extra, lookupBits, table) ==
-         THuffStatus::Complete;
+  TDecodeStatus read = ReadTree(br, lengths, size);
+  if (read != TDecodeStatus::Done) return read;
+  switch (BuildHuffTable(lengths, size, s, base, kTables.extra, lookupBits, table)) {
+    case THuffStatus::Complete:
+      return TDecodeStatus::Done;
+    case THuffStatus::Incomplete:
+      return TDecodeStatus::IncompleteTable;
+    case THuffStatus::OutOfMemory:
+      return TDecodeStatus::OutOfMemory;
+    default:
+      return TDecodeStatus::InvalidTable;
+  }
 }
 
 }  // namespace
 
-void Explode(TDecoderIO& io) {
+TDecodeStatus Explode(TDecoderIO& io) {
   const bool bigDict = (io.flags & 0x02) != 0;
   const bool literalTree = (io.flags & 0x04) != 0;
   const unsigned lowDistBits = bigDict ? 7 : 6;
@@ -85,24 +94,27 @@ void Explode(TDecoderIO& io) {
 
   TBitReaderA br(io);
   THuffTable lit, len, dist;
-  if (literalTree && !ReadAndBuild(br, 256, 256, nullptr, 9, lit)) return;
-  if (!ReadAndBuild(br, 64, 0, literalTree ? kTables.lengthBase3 : kTables.lengthBase2, 7, len))
-    return;
-  if (!ReadAndBuild(br, 64, 0, bigDict ? kTables.distBase8k : kTables.distBase4k, distLookup, dist))
-    return;
+  TDecodeStatus status = TDecodeStatus::Done;
+  if (literalTree) status = ReadAndBuild(br, 256, 256, nullptr, 9, lit);
+  if (status == TDecodeStatus::Done)
+    status =
+        ReadAndBuild(br, 64, 0, literalTree ? kTables.lengthBase3 : kTables.lengthBase2, 7, len);
+  if (status == TDecodeStatus::Done)
+    status = ReadAndBuild(br, 64, 0, bigDict ? kTables.distBase8k : kTables.distBase4k, distLookup,
+                          dist);
+  if (status != TDecodeStatus::Done) return status;
 
   uint8_t* const win = io.window;
   std::memset(win, 0, kDictSize);
   uint32_t pos = 0;
   int64_t left = io.uncompressedSize;
-  bool ok = true;
   while (left > 0) {
     if (br.Take(1) != 0) {
       uint8_t literal;
       if (literalTree) {
         const THuffEntry* e = DecodeA<true>(br, lit.Root(), lit.LookupBits());
         if (e == nullptr) {
-          ok = false;
+          status = TDecodeStatus::InvalidCode;
           break;
         }
         literal = static_cast<uint8_t>(e->value);
@@ -120,13 +132,13 @@ void Explode(TDecoderIO& io) {
     uint32_t low = br.Take(lowDistBits);
     const THuffEntry* e = DecodeA<true>(br, dist.Root(), dist.LookupBits());
     if (e == nullptr) {
-      ok = false;
+      status = TDecodeStatus::InvalidCode;
       break;
     }
     uint32_t distance = low + e->value;
     e = DecodeA<true>(br, len.Root(), len.LookupBits());
     if (e == nullptr) {
-      ok = false;
+      status = TDecodeStatus::InvalidCode;
       break;
     }
     uint32_t length = e->value;
@@ -134,11 +146,12 @@ void Explode(TDecoderIO& io) {
     left -= length;
     pos = CopyCircular<kDictSize>(io, win, pos, distance, length);
   }
-  if (ok) WindowFlush(io, win, pos);
+  if (status == TDecodeStatus::Done) WindowFlush(io, win, pos);
   lit.Release();
   len.Release();
   dist.Release();
   io.FlushOutput();
+  return status;
 }
 
 }  // namespace archive

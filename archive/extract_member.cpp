@@ -145,26 +145,6 @@ class TMemberExtractor : public TDecoderIO {
   ZipStream& out_;
 };
 
-// Members of one run must not share bytes: an archive whose directory points
-// several members into the same data (the overlapping-member bomb) would
-// otherwise expand a small file into any number of large outputs. Each member
-// claims the span from its local header to the end of its compressed data; a
-// span that overlaps another one makes the archive invalid. The same member
-// extracted again (a retry with another password) claims its own span again.
-void TUnZipper::ClaimMemberSpan(uint16_t disk, uint32_t begin, int64_t end) {
-  auto key = std::make_pair(disk, int64_t(begin));
-  auto next = memberSpans_.lower_bound(key);
-  if (next != memberSpans_.end() && next->first == key) return;
-  bool overlaps =
-      next != memberSpans_.end() && next->first.first == disk && next->first.second < end;
-  if (next != memberSpans_.begin()) {
-    auto previous = std::prev(next);
-    if (previous->first.first == disk && previous->second > int64_t(begin)) overlaps = true;
-  }
-  if (overlaps) FailBadZip();
-  memberSpans_.emplace(key, end);
-}
-
 void TUnZipper::ExtractMember(int fileIndex) {
   retry_ = false;
   current_.Assign(*ViewItem(fileIndex));
@@ -174,17 +154,20 @@ void TUnZipper::ExtractMember(int fileIndex) {
   if (!current_.FileName.empty()) {
     if (endRecord_.ThisDisk != 0 && current_.DiskStart != currentVolume_)
       OpenVolume(current_.DiskStart + 1);
-    // A member that starts behind the end of its volume has no data at all.
-    if (int64_t(current_.LocalHeaderOffset) > stream_->Size())
-      throw EFatalUnzipError("Premature end of file reached");
-    stream_->Seek(current_.LocalHeaderOffset, SeekOrigin::Begin);
     std::fill(std::begin(localHeader_), std::end(localHeader_), 0);
-    stream_->Read(localHeader_, zip::kLocalHeaderSize);
-    int64_t dataStart = stream_->Seek(int64_t(zip::Get16(localHeader_ + zip::kLocNameLength)) +
-                                          zip::Get16(localHeader_ + zip::kLocExtraLength),
-                                      SeekOrigin::Current);
-    ClaimMemberSpan(current_.DiskStart, current_.LocalHeaderOffset,
-                    dataStart + int64_t(uint32_t(current_.CompressedSize)));
+    if (int64_t(current_.LocalHeaderOffset) > stream_->Size()) {
+      // A member that starts behind the end of its volume has no data at all:
+      // it decodes from nothing and fails its CRC check, and the run goes on
+      // with the next member.
+      stream_->Seek(0, SeekOrigin::End);
+      current_.CompressedSize = 0;
+    } else {
+      stream_->Seek(current_.LocalHeaderOffset, SeekOrigin::Begin);
+      stream_->Read(localHeader_, zip::kLocalHeaderSize);
+      stream_->Seek(int64_t(zip::Get16(localHeader_ + zip::kLocNameLength)) +
+                        zip::Get16(localHeader_ + zip::kLocExtraLength),
+                    SeekOrigin::Current);
+    }
   }
 
   // 2. Destination folder.

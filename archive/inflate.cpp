@@ -51,7 +51,7 @@ constexpr uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
 class TInflater {
  public:
   explicit TInflater(TDecoderIO& io) : io_(io), br_(io), win_(io.window) {}
-  void Run();
+  TDecodeStatus Run();
 
  private:
   enum class TResult { Continue, EndOfBlock, Invalid };
@@ -61,6 +61,16 @@ class TInflater {
   bool Dynamic();
   bool Codes(const THuffTable& lit, const THuffTable& dist);
   TResult FastCodes(const THuffEntry* lit, unsigned bl, const THuffEntry* dist, unsigned bd);
+  // Notes why decoding stops; returns false for the caller to pass on.
+  bool Stop(TDecodeStatus why) {
+    status_ = why;
+    return false;
+  }
+  bool TableStop(THuffStatus built) {
+    return Stop(built == THuffStatus::Incomplete    ? TDecodeStatus::IncompleteTable
+                : built == THuffStatus::OutOfMemory ? TDecodeStatus::OutOfMemory
+                                                    : TDecodeStatus::InvalidTable);
+  }
 
   void Put(uint8_t b) {
     win_[pos_++] = b;
@@ -74,9 +84,10 @@ class TInflater {
   TBitReaderA br_;
   uint8_t* win_;
   uint32_t pos_ = 0;
+  TDecodeStatus status_ = TDecodeStatus::Done;
 };
 
-void TInflater::Run() {
+TDecodeStatus TInflater::Run() {
   std::memset(win_, 0, kDictSize);
   int emptyAfterEnd = 0;
   for (;;) {
@@ -99,25 +110,26 @@ void TInflater::Run() {
         ok = Dynamic();
         break;
       default:
-        return;  // block type 3
+        return TDecodeStatus::BadBlockType;
     }
-    if (!ok) return;
+    if (!ok) return status_;
     if (last) break;
     if (startedAfterEnd && pos_ == startPos && io_.outCount == startOut) {
-      if (++emptyAfterEnd >= kMaxEmptyBlocksAfterEnd) return;
+      if (++emptyAfterEnd >= kMaxEmptyBlocksAfterEnd) return TDecodeStatus::EmptyBlocksAfterEnd;
     } else {
       emptyAfterEnd = 0;
     }
   }
   WindowFlush(io_, win_, pos_);
   io_.FlushOutput();
+  return TDecodeStatus::Done;
 }
 
 bool TInflater::Stored() {
   br_.Drop(br_.count & 7);
   uint32_t len = br_.Take(16);
   uint32_t nlen = br_.Take(16);
-  if (nlen != (~len & 0xFFFF)) return false;
+  if (nlen != (~len & 0xFFFF)) return Stop(TDecodeStatus::BadStoredLength);
   while (len > 0) {
     if (br_.count >= 8) {  // whole bytes still in the bit buffer
       Put(static_cast<uint8_t>(br_.buf));
@@ -153,11 +165,11 @@ bool TInflater::Fixed() {
   std::memset(lengths + 256, 7, 24);
   std::memset(lengths + 280, 8, 8);
   THuffTable lit, dist;
-  if (BuildHuffTable(lengths, 288, 257, kLengthBase, kLengthExtra, 7, lit) != THuffStatus::Complete)
-    return false;
+  THuffStatus built = BuildHuffTable(lengths, 288, 257, kLengthBase, kLengthExtra, 7, lit);
+  if (built != THuffStatus::Complete) return TableStop(built);
   std::memset(lengths, 5, 30);
-  THuffStatus s = BuildHuffTable(lengths, 30, 0, kDistBase, kDistExtra, 5, dist);
-  if (s != THuffStatus::Complete && s != THuffStatus::Incomplete) return false;
+  built = BuildHuffTable(lengths, 30, 0, kDistBase, kDistExtra, 5, dist);
+  if (built != THuffStatus::Complete && built != THuffStatus::Incomplete) return TableStop(built);
   return Codes(lit, dist);
 }
 
@@ -165,21 +177,21 @@ bool TInflater::Dynamic() {
   unsigned hlit = br_.Take(5) + 257;
   unsigned hdist = br_.Take(5) + 1;
   unsigned hclen = br_.Take(4) + 4;
-  if (hlit > 286 || hdist > 30) return false;
+  if (hlit > 286 || hdist > 30) return Stop(TDecodeStatus::TooManyCodes);
 
   uint8_t lengths[286 + 30] = {};
   {
     uint8_t clLengths[19] = {};
     for (unsigned i = 0; i < hclen; ++i) clLengths[kCodeLengthOrder[i]] = br_.Take(3);
     THuffTable cl;
-    if (BuildHuffTable(clLengths, 19, 19, nullptr, nullptr, 7, cl) != THuffStatus::Complete)
-      return false;
+    THuffStatus built = BuildHuffTable(clLengths, 19, 19, nullptr, nullptr, 7, cl);
+    if (built != THuffStatus::Complete) return TableStop(built);
     const unsigned n = hlit + hdist;
     unsigned i = 0;
     uint8_t prev = 0;
     while (i < n) {
       const THuffEntry* e = DecodeA<false>(br_, cl.Root(), cl.LookupBits());
-      if (e == nullptr) return false;
+      if (e == nullptr) return Stop(TDecodeStatus::InvalidCode);
       unsigned v = e->value;
       unsigned repeat;
       uint8_t fill;
@@ -196,18 +208,16 @@ bool TInflater::Dynamic() {
         repeat = 11 + br_.Take(7);
         fill = prev = 0;
       }
-      if (i + repeat > n) return false;
+      if (i + repeat > n) return Stop(TDecodeStatus::RepeatPastEnd);
       std::memset(lengths + i, fill, repeat);
       i += repeat;
     }
   }
   THuffTable lit, dist;
-  if (BuildHuffTable(lengths, hlit, 257, kLengthBase, kLengthExtra, 9, lit) !=
-      THuffStatus::Complete)
-    return false;
-  if (BuildHuffTable(lengths + hlit, hdist, 0, kDistBase, kDistExtra, 6, dist) !=
-      THuffStatus::Complete)
-    return false;
+  THuffStatus built = BuildHuffTable(lengths, hlit, 257, kLengthBase, kLengthExtra, 9, lit);
+  if (built != THuffStatus::Complete) return TableStop(built);
+  built = BuildHuffTable(lengths + hlit, hdist, 0, kDistBase, kDistExtra, 6, dist);
+  if (built != THuffStatus::Complete) return TableStop(built);
   return Codes(lit, dist);
 }
 
@@ -220,11 +230,11 @@ bool TInflater::Codes(const THuffTable& litTable, const THuffTable& distTable) {
     if (pos_ <= kFastPosLimit && br_.Available() >= kFastInput) {
       TResult r = FastCodes(lit, bl, dist, bd);
       if (r == TResult::EndOfBlock) return true;
-      if (r == TResult::Invalid) return false;
+      if (r == TResult::Invalid) return Stop(TDecodeStatus::InvalidCode);
     }
     // One code read bit-exactly (near the end of the input buffer or window).
     const THuffEntry* e = DecodeA<false>(br_, lit, bl);
-    if (e == nullptr) return false;
+    if (e == nullptr) return Stop(TDecodeStatus::InvalidCode);
     if (e->op == kOpLiteral) {
       Put(static_cast<uint8_t>(e->value));
       continue;
@@ -232,7 +242,7 @@ bool TInflater::Codes(const THuffTable& litTable, const THuffTable& distTable) {
     if (e->op == kOpEndOfBlock) return true;
     uint32_t length = e->value + br_.Take(e->op);
     e = DecodeA<false>(br_, dist, bd);
-    if (e == nullptr) return false;
+    if (e == nullptr) return Stop(TDecodeStatus::InvalidCode);
     uint32_t distance = e->value + br_.Take(e->op);
     pos_ = CopyCircular<kDictSize>(io_, win_, pos_, distance, length);
   }
@@ -380,9 +390,9 @@ TInflater::TResult TInflater::FastCodes(const THuffEntry* lit, unsigned bl, cons
 
 }  // namespace
 
-void Inflate(TDecoderIO& io) {
+TDecodeStatus Inflate(TDecoderIO& io) {
   TInflater inflater(io);
-  inflater.Run();
+  return inflater.Run();
 }
 
 }  // namespace archive

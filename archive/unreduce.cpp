@@ -50,10 +50,10 @@ constexpr uint8_t kDistMask[4] = {1, 3, 7, 15};
 
 }  // namespace
 
-void Unreduce(TDecoderIO& io, int factor) {
+TDecodeStatus Unreduce(TDecoderIO& io, int factor) {
   if (factor < 1 || factor > 4) {
     io.FlushOutput();
-    return;
+    return TDecodeStatus::BadFactor;
   }
   const uint8_t lengthMask = kLengthMask[factor - 1];
   const uint8_t distShift = kDistShift[factor - 1];
@@ -128,6 +128,7 @@ void Unreduce(TDecoderIO& io, int factor) {
   }
   WindowFlush(io, win, pos);
   io.FlushOutput();
+  return TDecodeStatus::Done;
 }
 
 }  // namespace archive

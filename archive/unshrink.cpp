@@ -40,7 +40,7 @@ class TUnshrinker {
  public:
   explicit TUnshrinker(TDecoderIO& io)
       : io_(io), br_(io), suffix_(io.window + kSuffixOffset), stack_(io.window + kStackOffset) {}
-  void Run();
+  TDecodeStatus Run();
 
  private:
   int16_t Prefix(unsigned code) const {
@@ -74,7 +74,7 @@ void TUnshrinker::PartialClear() {
   nextFree_ = NextFreeFrom(kFirstFree);
 }
 
-void TUnshrinker::Run() {
+TDecodeStatus TUnshrinker::Run() {
   for (unsigned c = 0; c < kTableSize; ++c) SetPrefix(c, c < 256 ? 0 : kFree);
   std::memset(suffix_, 0, kTableSize);
   for (unsigned c = 0; c < 256; ++c) suffix_[c] = static_cast<uint8_t>(c);
@@ -83,12 +83,13 @@ void TUnshrinker::Run() {
   unsigned code = br_.Read(codeSize);
   if (br_.ended) {
     io_.FlushOutput();
-    return;
+    return TDecodeStatus::Done;
   }
   unsigned prev = code;
   uint8_t first = static_cast<uint8_t>(code);
   WindowFlush(io_, &first, 1);
 
+  TDecodeStatus status = TDecodeStatus::Done;
   for (;;) {
     code = br_.Read(codeSize);
     if (br_.ended) break;
@@ -102,6 +103,7 @@ void TUnshrinker::Run() {
       if (control == 1) {
         if (codeSize == kMaxCodeSize) {
           stop = true;  // wider codes would index past the tables
+          status = TDecodeStatus::InvalidCode;
           break;
         }
         ++codeSize;
@@ -129,7 +131,10 @@ void TUnshrinker::Run() {
         code = static_cast<unsigned>(p);
       }
     }
-    if (sp == 0) break;  // longer than any valid string: a cycle of undefined codes
+    if (sp == 0) {  // longer than any valid string: a cycle of undefined codes
+      status = TDecodeStatus::InvalidCode;
+      break;
+    }
     first = suffix_[code];
     stack_[--sp] = first;
     WindowFlush(io_, stack_ + sp, kStackSize - sp);
@@ -142,13 +147,14 @@ void TUnshrinker::Run() {
     prev = incoming;
   }
   io_.FlushOutput();
+  return status;
 }
 
 }  // namespace
 
-void Unshrink(TDecoderIO& io) {
+TDecodeStatus Unshrink(TDecoderIO& io) {
   TUnshrinker decoder(io);
-  decoder.Run();
+  return decoder.Run();
 }
 
 }  // namespace archive

@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -135,8 +134,8 @@ class TUnZipper {
   TZipHeaderInfo* ViewItem(int index) const;
   std::string LoadMemberComment(TZipHeaderInfo& record);
   TSpanMode DetectSpanMode() const;
+  void CheckMembersApart();
   void ExtractMember(int fileIndex);
-  void ClaimMemberSpan(uint16_t disk, uint32_t begin, int64_t end);
 
   int thisVersion_ = 217;
   std::string zipName_, destDir_, rootDir_;
@@ -164,9 +163,6 @@ class TUnZipper {
   uint8_t localHeader_[30] = {};
   ZipCrypto crypto_;
   uint32_t runningCrc_ = 0xFFFFFFFF;
-  // Spans of the archive that the members of this run occupy: (start disk,
-  // local header offset) -> end of the compressed data.
-  std::map<std::pair<uint16_t, int64_t>, int64_t> memberSpans_;
 };
 
 }  // namespace archive

@@ -1,6 +1,9 @@
 // Reading the archive directory: end record, central headers, and the local
 // header scan that rebuilds the member list when the central directory is
 // missing or not where the end record says.
+#include <algorithm>
+#include <vector>
+
 #include "archive/unzipper.h"
 #include "archive/zip_constants.h"
 
@@ -109,7 +112,40 @@ void TUnZipper::ReadDirectory() {
     endRecord_.Comment = text;
   }
   currentVolume_ = endRecord_.ThisDisk;
+  CheckMembersApart();
   ApplySortMode(sortMode_);
+}
+
+// Members must not share bytes: an archive whose directory points several
+// members into the same data (the overlapping-member bomb) would otherwise
+// expand a small file into any number of large outputs. A member takes at
+// least its fixed local header and its compressed data; name and extra field
+// are left out, since only the local header knows their true lengths. In the
+// order of start disk and offset (the member list compares offsets as signed
+// numbers, which puts members past 2 GB first), each member must end before
+// the next one on its disk starts. The check runs once, before anything is
+// extracted, so that a bad archive fails as a whole and no member is blamed
+// for its neighbour.
+void TUnZipper::CheckMembersApart() {
+  struct Span {
+    uint16_t disk;
+    int64_t begin, end;
+    bool operator<(const Span& other) const {
+      return disk != other.disk ? disk < other.disk : begin < other.begin;
+    }
+  };
+  std::vector<Span> spans;
+  spans.reserve(size_t(members_->Count()));
+  for (int i = 0; i < members_->Count(); ++i) {
+    const TZipHeaderInfo* r = members_->Get(i);
+    if (r->FileName.empty()) continue;  // directory entries are never read
+    const int64_t begin = r->LocalHeaderOffset;
+    spans.push_back({r->DiskStart, begin,
+                     begin + zip::kLocalHeaderSize + int64_t(uint32_t(r->CompressedSize))});
+  }
+  std::sort(spans.begin(), spans.end());
+  for (size_t i = 1; i < spans.size(); ++i)
+    if (spans[i].disk == spans[i - 1].disk && spans[i - 1].end > spans[i].begin) FailBadZip();
 }
 
 void TUnZipper::ScanLocalHeaders() {

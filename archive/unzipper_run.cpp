@@ -38,7 +38,6 @@ int TUnZipper::UnZip() {
     outBuffer_.assign(kBufferAlloc, 0);
     totalBytes_ = 0;
     runOutputTotal_ = 0;
-    memberSpans_.clear();
 
     count = MemberCount();
     for (int i = 0; i < MemberCount(); ++i) {

@@ -29,10 +29,14 @@ bool TUnZipper::VolumeLabelOk(int n) {
 
 ZipStream* TUnZipper::OpenVolume(int n) {
   stream_.reset();
+  // Without a handler nobody can name another volume: there is none, as for
+  // the input refill (opening the current file again would read it as
+  // volume n and pass wrong data to the decoder).
+  if (!OnGetNextDisk) throw EUserCanceled("User canceled loading new disk.");
   std::string fName = zipName_;
   std::string lastMissing;
   for (;;) {
-    if (OnGetNextDisk) OnGetNextDisk(this, n, fName);
+    OnGetNextDisk(this, n, fName);
     if (CheckVolumeLabels() && !fName.empty() && !VolumeLabelOk(n)) continue;
     if (fName.empty()) throw EUserCanceled("User canceled loading new disk.");
     if (platform::files().FileExists(fName)) break;
@@ -64,6 +68,14 @@ void TUnZipper::DefaultGetNextDisk(TUnZipper*, int nextDisk, std::string& fName)
   size_t dot = fName.find_last_of(".\\:");
   std::string base = (dot != std::string::npos && fName[dot] == '.') ? fName.substr(0, dot) : fName;
   fName = base + "." + ThreeDigits(nextDisk);
+  if (platform::files().FileExists(fName)) return;
+  // Info-ZIP, WinZip and WinRAR name the segments of a split set name.z01,
+  // name.z02, ... and its last volume, the one with the end record, name.zip.
+  // Their names are taken when the numbered one does not exist.
+  char segment[16];
+  std::snprintf(segment, sizeof segment, ".z%02d", nextDisk);
+  std::string written = base + (nextDisk == endRecord_.ThisDisk + 1 ? ".zip" : segment);
+  if (platform::files().FileExists(written)) fName = written;
 }
 
 }  // namespace archive

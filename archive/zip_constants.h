@@ -62,6 +62,7 @@ constexpr int kLocExtraLength = 28;
 // ---- general-purpose flag bits that the engine interprets
 constexpr uint16_t kFlagEncrypted = 0x0001;
 constexpr uint16_t kFlagDataDescriptor = 0x0008;
+constexpr uint16_t kFlagUtf8Name = 0x0800;  // name (and comment) stored as UTF-8
 
 // ---- compression methods
 constexpr uint16_t kMethodStored = 0;

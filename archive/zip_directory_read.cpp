@@ -60,7 +60,7 @@ bool TZipHeaderInfo::ReadCentralHeader(ZipStream*& stream, const NextVolume& nex
       stream->Seek(p, SeekOrigin::Begin);
       return false;
     }
-    name = ConvertStoredName(name);
+    name = ConvertStoredName(name, zip::Get16(h + zip::kCenFlags) & zip::kFlagUtf8Name);
   }
   uint16_t extraLength = zip::Get16(h + zip::kCenExtraLength);
   uint16_t commentLength = zip::Get16(h + zip::kCenCommentLength);
@@ -104,7 +104,7 @@ bool TZipHeaderInfo::ReadLocalHeader(ZipStream& stream) {
       stream.Seek(p, SeekOrigin::Begin);
       return false;
     }
-    name = ConvertStoredName(name);
+    name = ConvertStoredName(name, zip::Get16(h + zip::kLocFlags) & zip::kFlagUtf8Name);
   }
   VersionMadeBy = 0;
   VersionNeeded = int16_t(zip::Get16(h + zip::kLocVersionNeeded));

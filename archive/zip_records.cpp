@@ -160,11 +160,11 @@ bool IsDeviceName(const std::string& part) {
 
 }  // namespace
 
-std::string ConvertStoredName(const std::string& stored) {
+std::string ConvertStoredName(const std::string& stored, bool utf8) {
   std::string name = stored;
   for (char& c : name)
     if (c == '/') c = '\\';
-  name = platform::text().OemToAnsi(name);
+  name = utf8 ? platform::text().Utf8ToAnsi(name) : platform::text().OemToAnsi(name);
 
   bool isFolder = !name.empty() && (name.back() == '\\');
   std::string safe;

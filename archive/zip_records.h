@@ -144,11 +144,12 @@ uint32_t RepairStamp(uint32_t dosDateTime);
 int64_t DosDateTimeToSeconds(uint32_t dosDateTime);
 
 // Turns a stored member name into the ANSI name the engine works with: "/"
-// becomes "\", the OEM code page becomes the ANSI one, and components that
-// would place the file outside the destination folder are dropped (a drive
-// prefix, empty components from a leading or doubled "\", and components of
-// nothing but dots and blanks such as "." and "..").
-std::string ConvertStoredName(const std::string& stored);
+// becomes "\", the OEM code page (or UTF-8, when the writer marked the name
+// as such) becomes the ANSI one, and components that would place the file
+// outside the destination folder are dropped (a drive prefix, empty
+// components from a leading or doubled "\", and components of nothing but
+// dots and blanks such as "." and "..").
+std::string ConvertStoredName(const std::string& stored, bool utf8 = false);
 
 // Splits a converted name at its last "\" or ":".
 void SplitName(const std::string& name, std::string& directory, std::string& fileName);

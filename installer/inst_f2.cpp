@@ -126,13 +126,14 @@ bool TInstF2::LoadReflowed(const std::string& path) {
       text.append(chunk, static_cast<size_t>(n));
     }
     ok = static_cast<int64_t>(text.size()) == file->Size();
-    if (!ok) error = "Read error";
+    if (!ok) error = "Stream read error";  // what the streams say of a short read
   }
   if (!ok) {
+    // The failure the program does not handle itself: the application's
+    // error box, with the system's text for it.
     platform::MessageBoxRequest box;
-    box.kind = platform::MessageKind::Custom;
-    box.caption = platform::App().title;
-    box.text = "Cannot open file \"" + path + "\". " + error;
+    box.kind = platform::MessageKind::ApplicationError;
+    box.text = path + "\r\n\r\n" + error;
     box.buttons = platform::kButtonOk;
     platform::ui().MessageBox(box);
     return false;

@@ -1,5 +1,6 @@
 #include "platform/message_texts.h"
 
+#include "platform/form.h"
 #include "support/cp1251.h"
 
 namespace platform {
@@ -14,6 +15,8 @@ std::string MessageCaption(MessageKind kind, const std::string& custom) {
       return support::Cp1251("Информация");
     case MessageKind::Confirmation:
       return support::Cp1251("Подтверждение");
+    case MessageKind::ApplicationError:
+      return App().title;
     case MessageKind::Custom:
       break;
   }

@@ -216,6 +216,9 @@ class Text {
   virtual ~Text() = default;
   // OemToCharA: OEM code page (866) to ANSI (1251).
   virtual std::string OemToAnsi(const std::string& oem) = 0;
+  // UTF-8 to the ANSI code page; what the code page cannot hold, and every
+  // malformed byte, becomes "_".
+  virtual std::string Utf8ToAnsi(const std::string& utf8) = 0;
   // Upper case by the ANSI code page (CharUpperBuffA).
   virtual std::string UpperCase(const std::string& s) = 0;
   // Lower case by the ANSI code page (CharLowerBuffA).
@@ -227,8 +230,11 @@ class Text {
 // ---------------------------------------------------------------- user interface
 
 // The four kinds of message box, each with its own caption; Custom uses the
-// caption given by the caller (the archive engine's own boxes).
-enum class MessageKind { Warning, Error, Information, Confirmation, Custom };
+// caption given by the caller (the archive engine's own boxes), without an
+// icon; ApplicationError is the application's own error box for a failure
+// the program did not handle itself: the error icon and the application
+// title as caption.
+enum class MessageKind { Warning, Error, Information, Confirmation, Custom, ApplicationError };
 
 // Buttons of a message box; a box shows one or more of them.
 enum Button : unsigned {

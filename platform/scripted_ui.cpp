@@ -17,6 +17,8 @@ const char* KindName(MessageKind kind) {
       return "information";
     case MessageKind::Confirmation:
       return "confirmation";
+    case MessageKind::ApplicationError:
+      return "application error";
     case MessageKind::Custom:
       break;
   }

@@ -5,7 +5,7 @@
 #           fuzz_settings (settings file) or fuzz_wildcard (wildcard matcher)
 # A single input running longer than 20 seconds counts as a failure (hang).
 # Builds the clang libFuzzer build in build/fuzz (ASan + UBSan) when needed and
-# seeds the target's corpus from the shared test archives.
+# seeds the target's corpus from the test archives (the project's and the shared set).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 target=${1:?usage: scripts/fuzz.sh TARGET SECONDS}
@@ -23,7 +23,7 @@ cmake --build $build -j2 --target "$target" >/dev/null
 corpus=$build/corpus/$target
 if [ ! -d "$corpus" ]; then
   mkdir -p "$corpus"
-  python3 scripts/fuzz_seeds.py "$target" "$corpus" ../shared/testdata
+  python3 scripts/fuzz_seeds.py "$target" "$corpus" tests/data ../shared/testdata
 fi
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

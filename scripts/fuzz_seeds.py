@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
-"""Seeds a fuzz corpus: fuzz_seeds.py TARGET CORPUS_DIR TESTDATA_DIR.
+"""Seeds a fuzz corpus: fuzz_seeds.py TARGET CORPUS_DIR TESTDATA_DIR...
+
+The test data folders are searched in order; a missing one adds nothing.
 
 Each decoder seed is one parameter byte followed by the compressed bytes of a
-member (at most 16 KB) of the matching method from the shared test archives;
+member (at most 16 KB) of the matching method from the test archives;
 the Deflate target also gets streams made by zlib here. The archive targets
 get whole archives of at most 64 KB (fuzz_extract with an options byte in
 front), the settings target settings files, the wildcard target patterns and
@@ -42,10 +44,15 @@ def members(path):
             yield flags, method, data[start:start + min(csize, 16384)]
 
 
+def walk(folders):
+    for folder in folders:
+        yield from os.walk(folder)
+
+
 def archives(testdata):
     """Whole archives of the test data and a few made here."""
     found = []
-    for root, _, files in os.walk(testdata):
+    for root, _, files in walk(testdata):
         for name in sorted(files):
             path = os.path.join(root, name)
             if name.lower().endswith(".zip") and os.path.getsize(path) <= 65536:
@@ -76,7 +83,7 @@ WILDCARDS = [b"*.txt\0docs\\readme.txt", b"d?r\\*\0dir\\a", b"*<a-m>*.e<!x>e\0b.
 
 
 def main():
-    target, corpus, testdata = sys.argv[1:4]
+    target, corpus, testdata = sys.argv[1], sys.argv[2], sys.argv[3:]
     if target in ("fuzz_directory", "fuzz_extract"):
         seeds = archives(testdata)
         if target == "fuzz_extract":
@@ -88,7 +95,7 @@ def main():
         return
     wanted = METHODS[target]
     seeds = []
-    for root, _, files in os.walk(testdata):
+    for root, _, files in walk(testdata):
         for name in sorted(files):
             if name.lower().endswith(".zip"):
                 for flags, method, raw in members(os.path.join(root, name)):

@@ -27,12 +27,12 @@ const char16_t kCp1251High[128] = {
 
 namespace {
 
-char FromCodePoint(char32_t cp) {
+char FromCodePoint(char32_t cp, char missing) {
   if (cp < 0x80) return static_cast<char>(cp);
   for (int i = 0; i < 128; ++i) {
     if (kCp1251High[i] == cp) return static_cast<char>(0x80 + i);
   }
-  return '?';
+  return missing;
 }
 
 void AppendUtf8(std::string& out, char32_t cp) {
@@ -50,40 +50,44 @@ void AppendUtf8(std::string& out, char32_t cp) {
 
 }  // namespace
 
-std::string Cp1251(std::string_view utf8) {
-  std::string out;
+std::u32string DecodeUtf8(std::string_view utf8) {
+  std::u32string out;
   out.reserve(utf8.size());
   size_t i = 0;
   while (i < utf8.size()) {
     const auto b = static_cast<unsigned char>(utf8[i]);
-    char32_t cp;
-    size_t len;
+    char32_t cp = 0xFFFD;
+    size_t len = 1;
+    char32_t least = 0;  // smallest code point of a sequence this long
     if (b < 0x80) {
-      cp = b, len = 1;
-    } else if ((b & 0xE0) == 0xC0) {
-      cp = b & 0x1F, len = 2;
+      cp = b;
+    } else if (b >= 0xC2 && b <= 0xDF) {
+      cp = b & 0x1F, len = 2, least = 0x80;
     } else if ((b & 0xF0) == 0xE0) {
-      cp = b & 0x0F, len = 3;
-    } else if ((b & 0xF8) == 0xF0) {
-      cp = b & 0x07, len = 4;
-    } else {
-      out += '?';
-      ++i;
-      continue;
+      cp = b & 0x0F, len = 3, least = 0x800;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      cp = b & 0x07, len = 4, least = 0x10000;
     }
-    if (i + len > utf8.size()) {
-      out += '?';
-      break;
+    if (len > 1) {
+      bool ok = i + len <= utf8.size();
+      for (size_t k = 1; ok && k < len; ++k) {
+        const auto c = static_cast<unsigned char>(utf8[i + k]);
+        ok = (c & 0xC0) == 0x80;
+        cp = (cp << 6) | (c & 0x3F);
+      }
+      ok = ok && cp >= least && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
+      if (!ok) cp = 0xFFFD, len = 1;
     }
-    bool ok = true;
-    for (size_t k = 1; k < len; ++k) {
-      const auto c = static_cast<unsigned char>(utf8[i + k]);
-      if ((c & 0xC0) != 0x80) ok = false;
-      cp = (cp << 6) | (c & 0x3F);
-    }
-    out += ok ? FromCodePoint(cp) : '?';
-    i += ok ? len : 1;
+    out += cp;
+    i += len;
   }
+  return out;
+}
+
+std::string Cp1251(std::string_view utf8, char missing) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (char32_t cp : DecodeUtf8(utf8)) out += FromCodePoint(cp, missing);
   return out;
 }
 

@@ -2,7 +2,7 @@
 // answers -1 for a position outside a string, so no step can read past either
 // one. A star hands the rest of the pattern to AfterStar, which tries to match
 // that rest at every text position where it could start (the rest's first
-// character equals the text's, or it is a set or a "?"), skipping the
+// character equals the text's, or it is a set, a "?" or a star), skipping the
 // characters in between; a qualified star checks every character it skips
 // against its set.
 //
@@ -169,8 +169,12 @@ int Matcher::AfterStar(std::string_view p, std::string_view t) {
   const int tlen = static_cast<int>(t.size());
   int i = 1;
   int j = 1;
-  // Stars match anything; each "?" but a final one takes one character.
-  while (At(p, i) == '*' || (At(p, i) == '?' && i != plen && j <= tlen)) {
+  // After a plain star, further stars match anything and each "?" but a
+  // final one takes one character, in any order. A qualified star's run must
+  // come first, so there "?" and "*" are left to the attempts below: a
+  // character taken early by a "?" would escape the star's set.
+  const bool qualified = star_.bits.any();
+  while (!qualified && (At(p, i) == '*' || (At(p, i) == '?' && i != plen && j <= tlen))) {
     if (At(p, i) == '?') ++j;
     ++i;
   }
@@ -180,8 +184,8 @@ int Matcher::AfterStar(std::string_view p, std::string_view t) {
   int result = 0;
   for (;;) {
     if (!Step()) return kMatchAbort;
-    // A final "?" can start a match anywhere, like a set.
-    if (plen > 0 && (pc == At(t, j) || pc == '<' || pc == '?')) {
+    // A "?" or a star can start a match anywhere, like a set.
+    if (plen > 0 && (pc == At(t, j) || pc == '<' || pc == '?' || pc == '*')) {
       result = Attempt(p.substr(static_cast<size_t>(i - 1)), t.substr(static_cast<size_t>(j - 1)));
       if (tooDeep_) return kMatchPattern;
     }

@@ -130,12 +130,16 @@ class Win32Files : public Files {
     return std::make_unique<Win32File>(h);
   }
 
+  // Existence tests run on any drive letter (the start-up scan, the folder
+  // chooser): an empty removable drive must answer "no" without a prompt.
   bool FileExists(const std::string& path) override {
+    QuietCriticalErrors quiet;
     const DWORD a = GetFileAttributesA(path.c_str());
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
   }
 
   bool DirectoryExists(const std::string& path) override {
+    QuietCriticalErrors quiet;
     const DWORD a = GetFileAttributesA(path.c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
   }
@@ -157,6 +161,7 @@ class Win32Files : public Files {
     return Check(CopyFileA(from.c_str(), to.c_str(), failIfExists));
   }
   uint32_t GetAttributes(const std::string& path) override {
+    QuietCriticalErrors quiet;
     return GetFileAttributesA(path.c_str());
   }
   bool SetAttributes(const std::string& path, uint32_t attributes) override {
@@ -178,6 +183,7 @@ class Win32Files : public Files {
     std::vector<FindData> result;
     WIN32_FIND_DATAA fd;
     const std::string sep = !folder.empty() && folder.back() == '\\' ? "" : "\\";
+    QuietCriticalErrors quiet;
     HANDLE h = FindFirstFileA((folder + sep + mask).c_str(), &fd);
     if (h == INVALID_HANDLE_VALUE) return result;
     do {

@@ -230,9 +230,11 @@ bool Loop(View& view) {
       PostQuitMessage(static_cast<int>(msg.wParam));
       return false;
     }
-    if (view.PreTranslate(msg)) continue;
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    if (!view.PreTranslate(msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    if (!view.Done()) view.FollowFocus();
   }
   return true;
 }

@@ -70,6 +70,10 @@ class View {
   }
 
   bool PreTranslate(MSG& msg);
+  // As in a dialog, the bold default frame sits on the focused push button,
+  // and on the form's default button while the focus is anywhere else in the
+  // window (Enter presses the framed one). Called after every message.
+  void FollowFocus();
   LRESULT Proc(UINT msg, WPARAM wp, LPARAM lp);
   void PaintLabel(HWND label);
 
@@ -125,6 +129,7 @@ class View {
   std::map<const Control*, Shown> shown_;
   std::string shownCaption_, focused_;
   HWND savedFocus_ = nullptr;
+  HWND framedFor_ = nullptr;  // the focus FollowFocus last framed a button for
   WindowState shownState_ = WindowState::Normal;
   bool shownVisible_ = true;  // the presenters show the window right after Create
 };

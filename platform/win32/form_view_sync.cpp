@@ -220,16 +220,34 @@ void View::Navigate(bool backwards) {
   if (order[next]->kind == ControlKind::Edit) SendMessageA(h, EM_SETSEL, 0, -1);
 }
 
+void View::FollowFocus() {
+  HWND focus = GetFocus();
+  if (!hwnd_ || focus == framedFor_ || !focus || !IsChild(hwnd_, focus)) return;
+  framedFor_ = focus;
+  Control* focused = ControlOf(focus);
+  const Control* framed =
+      focused && focused->kind == ControlKind::Button ? focused : FindButton(true);
+  for (const auto& [h, c] : byHwnd_) {
+    if (c->kind != ControlKind::Button) continue;
+    const LONG_PTR wanted = c == framed ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+    if ((GetWindowLongPtrA(h, GWL_STYLE) & BS_TYPEMASK) != wanted)
+      SendMessageA(h, BM_SETSTYLE, static_cast<WPARAM>(wanted), TRUE);
+  }
+}
+
 bool View::PreTranslate(MSG& msg) {
   if (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd)) return false;
-  if (msg.message == WM_KEYDOWN) {
+  if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
     unsigned shift = 0;
     if (GetKeyState(VK_SHIFT) < 0) shift |= kShiftShift;
     if (GetKeyState(VK_CONTROL) < 0) shift |= kShiftCtrl;
-    if (GetKeyState(VK_MENU) < 0) shift |= kShiftAlt;
+    if (GetKeyState(VK_MENU) < 0 || (msg.lParam & (1 << 29))) shift |= kShiftAlt;
     uint16_t key = static_cast<uint16_t>(msg.wParam);
     Fire([&] { key = form_.KeyDown(key, shift); });
     if (key == 0 || !hwnd_) return true;
+    // Keys pressed with Alt (F10 too) reach the form's handlers like any
+    // other; what they leave goes on to the system (Alt+F4 closes the window).
+    if (msg.message == WM_SYSKEYDOWN) return false;
     if (key == VK_TAB && !(shift & (kShiftCtrl | kShiftAlt))) {
       Navigate(shift & kShiftShift);
       return true;

@@ -84,6 +84,7 @@ class Win32Shell : public Shell {
 
   bool GetVolumeLabel(const std::string& root, std::string& label) override {
     char buffer[MAX_PATH + 1] = {};
+    QuietCriticalErrors quiet;
     if (!GetVolumeInformationA(root.c_str(), buffer, sizeof buffer, nullptr, nullptr, nullptr,
                                nullptr, 0)) {
       return false;

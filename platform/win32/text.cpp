@@ -2,6 +2,7 @@
 // length, so texts with embedded NULs are converted whole.
 #include "platform/win32/win32.h"
 #include "platform/win32/windows_api.h"
+#include "support/cp1251.h"
 
 namespace platform::win32 {
 
@@ -12,6 +13,21 @@ class Win32Text : public Text {
   std::string OemToAnsi(const std::string& oem) override {
     std::string out(oem.size(), '\0');
     if (!oem.empty()) OemToCharBuffA(oem.data(), out.data(), static_cast<DWORD>(oem.size()));
+    return out;
+  }
+
+  std::string Utf8ToAnsi(const std::string& utf8) override {
+    // Decoded here rather than by MultiByteToWideChar, so that malformed bytes
+    // and characters beyond the 16-bit range give one "_" each on every system.
+    std::wstring wide;
+    for (char32_t cp : support::DecodeUtf8(utf8))
+      wide += cp > 0xFFFF ? L'\uFFFD' : static_cast<wchar_t>(cp);
+    if (wide.empty()) return std::string();
+    const int wn = static_cast<int>(wide.size());
+    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wn, nullptr, 0,
+                                      "_", nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wn, out.data(), n, "_", nullptr);
     return out;
   }
 

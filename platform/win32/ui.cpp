@@ -72,6 +72,7 @@ UINT IconOf(MessageKind kind) {
     case MessageKind::Warning:
       return MB_ICONWARNING;
     case MessageKind::Error:
+    case MessageKind::ApplicationError:
       return MB_ICONERROR;
     case MessageKind::Information:
       return MB_ICONINFORMATION;

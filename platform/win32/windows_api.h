@@ -28,4 +28,18 @@ namespace platform::win32 {
 // without the trailing full stop and line break.
 std::string ErrorText(DWORD code);
 
+// While it lives, the calling thread gets no critical-error prompts from the
+// system ("There is no disk in the drive"): a probe of an empty removable
+// drive simply fails. The mode before it is restored afterwards.
+class QuietCriticalErrors {
+ public:
+  QuietCriticalErrors() { SetThreadErrorMode(saved_ | SEM_FAILCRITICALERRORS, &saved_); }
+  ~QuietCriticalErrors() { SetThreadErrorMode(saved_, nullptr); }
+  QuietCriticalErrors(const QuietCriticalErrors&) = delete;
+  QuietCriticalErrors& operator=(const QuietCriticalErrors&) = delete;
+
+ private:
+  DWORD saved_ = GetThreadErrorMode();
+};
+
 }  // namespace platform::win32

@@ -178,9 +178,7 @@ const std::vector<BadArchiveRow>& Rows() {
                                        span.size()));
          return b;
        },
-       kNotValid,
-       0,
-       {"a.txt"}},
+       kNotValid},  // found before anything is written
       {"TwoEntriesForOneLocalHeader",
        [] {
          return Patched([](std::string& b, const ZipLayout& l) {
@@ -216,6 +214,28 @@ const std::vector<BadArchiveRow>& Rows() {
          return BuildZip({Member(name + "f.txt", "deep")});
        },
        "Cannot create file"},
+      // ---- one bad member among good ones
+      {"LocalNameLengthTooLarge",
+       [] {
+         // a.txt's data is looked for far behind its header: that member
+         // fails, the members after it do not.
+         std::string b = BuildZip(
+             {Member("a.txt", "alpha"), Member("b.txt", "bravo"), Member("c.txt", "charlie")});
+         Patch16(b, kLocNameLength, 0xFFFF);
+         return b;
+       },
+       nullptr,
+       2,
+       {"b.txt", "c.txt"}},
+      {"LocalHeaderOffsetPastTheEnd",
+       [] {
+         return Patched([](std::string& b, const ZipLayout& l) {
+           Patch32(b, l.centralHeader(b, 0) + kCenLocalHeaderOffset, 0x7FFFFF00);
+         });
+       },
+       nullptr,
+       1,
+       {"dir\\b.txt"}},
       // ---- checks of the data
       {"CrcMismatch",
        [] {

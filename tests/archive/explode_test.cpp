@@ -109,15 +109,17 @@ TEST(Explode, WindowWrapsAndFlushesWholeChunks) {
 }
 
 TEST(Explode, BadTreeDescriptionsStopBeforeOutput) {
+  using archive::TDecodeStatus;
   struct TCase {
     const char* name;
+    TDecodeStatus why;
     std::vector<uint8_t> lengthTree;
   };
   const TCase cases[] = {
-      {"too many lengths", {4, 0xF5, 0xF5, 0xF5, 0xF5, 0x05}},
-      {"too few lengths", {2, 0xF5, 0xF5, 0xF5}},
-      {"over-subscribed", {3, 0xF0, 0xF5, 0xF5, 0xF5}},  // 16 codes of 1 bit
-      {"incomplete", {3, 0xF6, 0xF6, 0xF6, 0xF6}},       // 64 codes of 7 bits
+      {"too many lengths", TDecodeStatus::TreeOverrun, {4, 0xF5, 0xF5, 0xF5, 0xF5, 0x05}},
+      {"too few lengths", TDecodeStatus::TreeShort, {2, 0xF5, 0xF5, 0xF5}},
+      {"over-subscribed", TDecodeStatus::InvalidTable, {3, 0xF0, 0xF5, 0xF5, 0xF5}},  // 1 bit
+      {"incomplete", TDecodeStatus::IncompleteTable, {3, 0xF6, 0xF6, 0xF6, 0xF6}},    // 7 bits
   };
   for (const auto& c : cases) {
     TBitWriter w;
@@ -125,7 +127,7 @@ TEST(Explode, BadTreeDescriptionsStopBeforeOutput) {
     PutFlatTree(w, 64, 6);
     w.Put(0xFFFFFF, 24);
     TMemoryIO io(w.Bytes(), 10, 0);
-    archive::Explode(io);
+    EXPECT_EQ(archive::Explode(io), c.why) << c.name;
     EXPECT_EQ(io.output, "") << c.name;
     EXPECT_TRUE(io.flushes.empty()) << c.name;
   }

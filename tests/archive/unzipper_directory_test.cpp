@@ -220,30 +220,54 @@ SplitSet MakeSplitSet() {
   return set;
 }
 
-TEST_F(UnZipperTest, NumberedVolumesAreRequestedByTheirNumber) {
+TEST_F(UnZipperTest, SplitVolumesAreFoundByNumberOrByTheirWritersNames) {
   SplitSet set = MakeSplitSet();
-  // Once volume 1 was visited, the last volume is asked for by its number too.
-  ASSERT_TRUE(testing_support::WriteFileBytes(temp / "set.001", set.first));
-  ASSERT_TRUE(testing_support::WriteFileBytes(temp / "set.002", set.last));
-  UseArchive(set.last, "set.zip");
-  zipper.DoAll = true;
-  std::vector<std::string> asked;
-  archive::TGetNextDisk standard = zipper.OnGetNextDisk;
-  zipper.OnGetNextDisk = [&](archive::TUnZipper* s, int n, std::string& name) {
-    standard(s, n, name);
-    asked.push_back(std::to_string(n) + " " + name.substr(name.size() - 7));
+  struct Case {
+    const char *first, *last;  // names of the two volumes on disk
+    std::vector<std::string> asked;
   };
-  EXPECT_EQ(zipper.UnZip(), 2);
-  EXPECT_EQ(zipper.SpanMode(), archive::smFiles);
-  EXPECT_EQ(Content("a.txt"), "first volume");
-  EXPECT_EQ(Content("b.txt"), "last volume");
-  EXPECT_EQ(asked, (std::vector<std::string>{"1 set.001", "2 set.002"}));
+  const Case cases[] = {
+      // Once volume 1 was visited, the last volume is asked for by its number too.
+      {"set.001", "set.002", {"1 set.001", "2 set.002"}},
+      // Info-ZIP, WinZip and WinRAR: set.z01, ..., set.zip.
+      {"set.z01", "set.zip", {"1 set.z01", "2 set.zip"}},
+  };
+  for (const Case& c : cases) {
+    testing_support::TempFolder folder;
+    ASSERT_TRUE(testing_support::WriteFileBytes(folder / c.first, set.first));
+    ASSERT_TRUE(testing_support::WriteFileBytes(folder / c.last, set.last));
+    ASSERT_TRUE(testing_support::WriteFileBytes(folder / "set.zip", set.last));
+    archive::TUnZipper z;
+    z.SetZipName(folder / "set.zip");
+    z.SetDestDir(folder / "out");
+    z.DoAll = true;
+    std::vector<std::string> asked;
+    archive::TGetNextDisk standard = z.OnGetNextDisk;
+    z.OnGetNextDisk = [&](archive::TUnZipper* s, int n, std::string& name) {
+      standard(s, n, name);
+      asked.push_back(std::to_string(n) + " " + name.substr(name.size() - 7));
+    };
+    EXPECT_EQ(z.UnZip(), 2) << c.first;
+    EXPECT_EQ(z.SpanMode(), archive::smFiles);
+    std::string a, b;
+    EXPECT_TRUE(testing_support::ReadFileBytes(folder / "out\\a.txt", a));
+    EXPECT_TRUE(testing_support::ReadFileBytes(folder / "out\\b.txt", b));
+    EXPECT_EQ(a + "|" + b, "first volume|last volume");
+    EXPECT_EQ(asked, c.asked);
+  }
 
-  // A numbered volume that does not exist ends the request.
-  zipper.SetZipName("");
+  // A volume that does not exist under any name ends the request; so does the
+  // lack of a handler (there is then no other volume, not this one again).
   UseArchive(set.last, "other.zip");
+  zipper.DoAll = true;
   EXPECT_EQ(MessageOf<archive::EUserCanceled>([&] { zipper.UnZip(); }),
             "User canceled loading new disk.");
+  zipper.SetZipName("");
+  UseArchive(set.last, "set.zip");
+  zipper.OnGetNextDisk = nullptr;
+  EXPECT_EQ(MessageOf<archive::EUserCanceled>([&] { zipper.UnZip(); }),
+            "User canceled loading new disk.");
+  EXPECT_FALSE(platform::files().FileExists(temp / "out\\a.txt"));
 }
 
 #ifndef _WIN32

@@ -83,6 +83,35 @@ TEST(StoredNames, OemNamesArriveInAnsi) {
   EXPECT_EQ(archive::ConvertStoredName(oem), ansi + "\\" + ansi + ".txt");
 }
 
+TEST(StoredNames, NamesMarkedAsUtf8ArriveInAnsiFromBothHeaders) {
+  // General-purpose bit 11: the writer stored the name as UTF-8. Without it
+  // the same bytes are OEM text, as always. The name rules apply afterwards.
+  struct Case {
+    const char* stored;  // UTF-8 bytes
+    uint16_t flags;
+    std::string name;
+  } cases[] = {
+      {"Урок 1.txt", 0x0800, support::Cp1251("Урок 1.txt")},
+      {"Урок 1.txt", 0, archive::ConvertStoredName("Урок 1.txt")},
+      {"../../日記/Урок.txt", 0x0800, "__\\" + support::Cp1251("Урок.txt")},
+  };
+  for (const Case& c : cases) {
+    Member m{c.stored, "x"};
+    m.flags = c.flags;
+    uint32_t cd;
+    std::string zip = BuildZip({m}, "", &cd);
+    MemoryStream s(zip);
+    TZipHeaderInfo local, central;
+    ASSERT_TRUE(local.ReadLocalHeader(s));
+    s.Seek(cd, platform::SeekOrigin::Begin);
+    archive::ZipStream* stream = &s;
+    ASSERT_TRUE(central.ReadCentralHeader(stream, nullptr));
+    EXPECT_EQ(local.FullName(), c.name) << c.stored;
+    EXPECT_EQ(central.FullName(), c.name) << c.stored;
+  }
+  EXPECT_NE(archive::ConvertStoredName("Урок 1.txt"), support::Cp1251("Урок 1.txt"));
+}
+
 TEST(CentralHeaderRead, FillsRecordAndStandsOnNextHeader) {
   Member m{"dir/sub/a.txt", "hello"};
   m.comment = "note";

@@ -19,8 +19,16 @@ std::string HostPath(const std::string& linuxPath) {
 #endif
 }
 
-std::string TestDataPath(const std::string& rel) {
-  return HostPath(std::string(SETUP_TESTDATA_DIR) + "/" + rel);
+std::string TestDataFolder(TestData set) {
+  return set == TestData::Shared ? SETUP_TESTDATA_DIR : SETUP_SOURCE_DIR "/tests/data";
+}
+
+std::string TestDataPath(const std::string& rel, TestData set) {
+  return HostPath(TestDataFolder(set) + "/" + rel);
+}
+
+bool TestDataPresent(TestData set) {
+  return platform::files().FileExists(TestDataPath("MANIFEST.tsv", set));
 }
 
 namespace {

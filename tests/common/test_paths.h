@@ -6,9 +6,26 @@
 
 namespace testing_support {
 
-// A path of the shared test data folder, as the platform of this build
-// understands it. rel uses "/" separators.
-std::string TestDataPath(const std::string& rel);
+// The two sets of archives made by other tools, each with its MANIFEST.tsv:
+// the project's own copies of those whose licences allow it (tests/data), and
+// the shared folder beside the project (../shared/testdata), which CI has and
+// a fresh clone does not.
+enum class TestData { Project, Shared };
+
+// A path in one of the sets, as the platform of this build understands it.
+// rel uses "/" separators.
+std::string TestDataPath(const std::string& rel, TestData set = TestData::Shared);
+// Host (Linux) path of a set's folder.
+std::string TestDataFolder(TestData set);
+bool TestDataPresent(TestData set);
+// "Project" or "Shared", for the names of parameterised tests.
+inline const char* Name(TestData set) { return set == TestData::Project ? "Project" : "Shared"; }
+
+// Skips the running test when the set is absent, with the reason.
+#define SKIP_WITHOUT_TEST_DATA(set)                    \
+  if (!testing_support::TestDataPresent(set))          \
+  GTEST_SKIP() << testing_support::TestDataFolder(set) \
+               << " is absent (the shared test data sits beside the project in CI)"
 
 // A host path (Linux, absolute) as the platform of this build understands it:
 // unchanged for posix, "Z:\..." under Wine.

@@ -10,6 +10,10 @@
 //                                     class, id, left, top, width, height,
 //                                     visible, enabled, text
 //   driver key CAPTION VK             post a key press (virtual key code)
+//   driver altkey CAPTION VK          post a key press with Alt held (WM_SYSKEYDOWN)
+//   driver focus CAPTION              the focused control and the button with
+//                                     the bold default frame: "focus<TAB>text"
+//                                     and "default<TAB>text"
 //   driver click CAPTION BUTTON       press the child button with that text
 //   driver close CAPTION              ask the window to close (its close box)
 //   driver settext CAPTION ID TEXT    type TEXT into the child with that id
@@ -231,17 +235,33 @@ int wmain(int argc, wchar_t** argv) {
     SendMessageW(child, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
     return 0;
   }
-  if (cmd == L"key") {
+  if (cmd == L"focus") {
+    GUITHREADINFO info{sizeof info};
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(top, nullptr), &info)) return 1;
+    std::printf("focus\t%s\n", info.hwndFocus ? Escaped(TextOf(info.hwndFocus)).c_str() : "");
+    for (HWND h : Children(top)) {
+      wchar_t cls[64] = L"";
+      GetClassNameW(h, cls, 64);
+      if (_wcsicmp(cls, L"Button") == 0 &&
+          (GetWindowLongW(h, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+        std::printf("default\t%s\n", Escaped(TextOf(h)).c_str());
+    }
+    return 0;
+  }
+  if (cmd == L"key" || cmd == L"altkey") {
     // The program's message loop sees the key as typed into its focused control.
+    const bool alt = cmd == L"altkey";
     const UINT vk = static_cast<UINT>(_wtoi(arg.c_str()));
     SetForegroundWindow(top);
     HWND target = top;
     const DWORD thread = GetWindowThreadProcessId(top, nullptr);
     GUITHREADINFO info{sizeof info};
     if (GetGUIThreadInfo(thread, &info) && info.hwndFocus) target = info.hwndFocus;
-    const LPARAM down = 1 | (static_cast<LPARAM>(MapVirtualKeyW(vk, 0)) << 16);
-    PostMessageW(target, WM_KEYDOWN, vk, down);
-    PostMessageW(target, WM_KEYUP, vk, down | (1u << 30) | (1u << 31));
+    // Alt held: the system key messages, with the context bit (29) set.
+    const LPARAM down =
+        1 | (static_cast<LPARAM>(MapVirtualKeyW(vk, 0)) << 16) | (alt ? LPARAM{1} << 29 : 0);
+    PostMessageW(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, down);
+    PostMessageW(target, alt ? WM_SYSKEYUP : WM_KEYUP, vk, down | (1u << 30) | (1u << 31));
     return 0;
   }
   if (cmd == L"click") {

@@ -58,6 +58,12 @@ expect() {  # expect "what" "fixed text that drv.out must hold"
     sed 's/^/    | /' "$out/drv.out"
   fi
 }
+row() {  # row "what" AWK-CONDITION: a control line of drv.out (tab-separated) must satisfy it
+  if awk -F'\t' "$2 {f=1} END {exit !f}" "$out/drv.out"; then ok "$1"; else
+    fail "$1: no control with $2"
+    sed 's/^/    | /' "$out/drv.out"
+  fi
+}
 shot() { import -window root "$shots/$1.png" 2>/dev/null || fail "screenshot $1"; }
 step() { drv "$@" || fail "driver $*: $(cat "$out/drv.out")"; }
 start() {  # start DIST EXE
@@ -89,7 +95,7 @@ if drv wait "$main" 30000; then
   expect "version line with the archive date" "${tab}20${tab}96${tab}594${tab}19${tab}1${tab}1${tab}Версия 2.6 от 05.03.2011"
   expect "folder prompt" "${tab}20${tab}156${tab}"
   expect "folder prompt text" "Комплекс будет установлен в следующем каталоге:"
-  expect "folder field" "${tab}153${tab}"
+  row "folder field" '$1=="Edit" && $4==153 && $6==21'
   expect "folder field text" "${tab}1${tab}1${tab}C:\\Program Files\\Volmarix"
   expect "browse button" "${tab}542${tab}151${tab}75${tab}25${tab}1${tab}1${tab}Обзор..."
   expect "readme button" "${tab}15${tab}208${tab}178${tab}25${tab}1${tab}1${tab}Описание комплекса"
@@ -131,13 +137,51 @@ if drv wait "$main" 30000; then
     drv wait "$main" 2000 && ok "No keeps the main window" || fail "main window gone after No"
   else fail "Esc showed no confirmation"; fi
 
-  echo "== an Install stop: a folder that cannot be created"
+  echo "== Tab moves the focus, the default frame follows it, Enter presses the focused button"
+  step focus "$main"
+  expect "default frame on Установка at start" "default${tab}Установка"
+  step key "$main" 9
+  sleep 1
+  step focus "$main"
+  expect "Tab moves the focus to Выход" "focus${tab}Выход"
+  expect "the default frame follows the focus" "default${tab}Выход"
+  if grep -qF "default${tab}Установка" "$out/drv.out"; then fail "Установка keeps its frame"; else ok "one default frame"; fi
+  step key "$main" 13
+  if drv wait 'Подтверждение' 10000; then
+    ok "Enter presses the focused Выход"
+    step click 'Подтверждение' 'Нет'
+    drv gone 'Подтверждение' 10000 || fail "confirmation still open"
+  else fail "Enter on Выход showed no confirmation"; fi
+  sleep 1
+  step key "$main" 9
+  sleep 1
+  step focus "$main"
+  expect "Tab wraps to the folder field" "focus${tab}C:\\Program Files\\Volmarix"
+  expect "the frame is back on Установка" "default${tab}Установка"
+
+  echo "== Alt+F1 opens the viewer, Alt+F4 asks to leave"
+  step altkey "$main" 112
+  if drv wait "$viewer" 10000; then
+    ok "Alt+F1 opens the viewer"
+    step key "$viewer" 27
+    drv gone "$viewer" 10000 || fail "viewer still open after Esc"
+  else fail "Alt+F1 showed no viewer"; fi
+  sleep 1
+  step altkey "$main" 115
+  if drv wait 'Подтверждение' 10000; then
+    ok "Alt+F4 asks for confirmation"
+    step click 'Подтверждение' 'Нет'
+    drv gone 'Подтверждение' 10000 || fail "confirmation still open"
+  else fail "Alt+F4 showed no confirmation"; fi
+  sleep 1
+
+  echo "== an Install stop: a folder that cannot be created; Enter in the field presses Установка"
   # C:\windows\win.ini is a file, so no folder can be made below it.
   step dump "$main"
   edit_id=$(awk -F'\t' '$1=="Edit" {print $2}' "$out/drv.out")
   [ -n "$edit_id" ] || fail "no folder field"
   step settext "$main" "$edit_id" 'C:\windows\win.ini\sub'
-  step click "$main" 'Установка'
+  step key "$main" 13
   if drv wait 'Ошибка' 10000; then
     step dump 'Ошибка'
     expect "cannot create message" 'Невозможно создать каталог "C:\windows\win.ini\sub".\r\nВыберите другой каталог для установки комплекса.'
@@ -235,11 +279,11 @@ if drv wait "$main" 30000; then
   if drv wait 'Выбор компонентов' 10000; then
     sleep 1
     step dump 'Выбор компонентов'
-    expect "chooser OK" "${tab}180${tab}"
-    expect "chooser cancel" "Отмена"
+    row "chooser OK" '$1=="Button" && $3==180 && $5==75 && $6==25 && $9=="OK"'
+    row "chooser cancel" '$1=="Button" && $3==268 && $5==75 && $6==25 && $9=="Отмена"'
     shot chooser
-    step click 'Выбор компонентов' 'Отмена'
-    drv gone 'Выбор компонентов' 10000 && ok "cancel closes the chooser" || fail "chooser still open"
+    step key 'Выбор компонентов' 27
+    drv gone 'Выбор компонентов' 10000 && ok "Esc cancels the chooser" || fail "chooser still open after Esc"
   else fail "Install showed no chooser"; fi
   step close "$main"
   drv wait 'Подтверждение' 10000 && step click 'Подтверждение' 'Да'

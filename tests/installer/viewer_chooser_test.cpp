@@ -96,11 +96,13 @@ TEST_F(ViewerTest, UnreadableFileShowsTheErrorAndNoViewer) {
   Start();
   main_->viewer->form["Memo1"].lines = {"old"};
   files_->unreadableFiles.insert(Dist("readme.txt"));
-  ui_.ExpectMessage(platform::kButtonOk, "readme.txt");
+  ui_.ExpectMessage(platform::kButtonOk, Dist("readme.txt") + "\r\n\r\nAccess is denied");
   main_->form.Click("Button2");
   EXPECT_TRUE(shownForms_.empty());
   EXPECT_TRUE(main_->viewer->form["Memo1"].lines.empty());
+  // The application's error box: its title as caption, the error icon.
   EXPECT_EQ(ui_.Shown()[0].caption, "Mentorix for ZOLV");
+  EXPECT_EQ(ui_.Shown()[0].kind, platform::MessageKind::ApplicationError);
 }
 
 TEST(Chooser, OkFollowsTheCheckStates) {

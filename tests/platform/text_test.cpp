@@ -18,6 +18,26 @@ TEST(Text, OemCyrillicBecomesAnsi) {
   EXPECT_EQ(text().OemToAnsi("\xFC"), Cp1251("№"));
 }
 
+TEST(Text, Utf8BecomesAnsiWithUnderscoresForWhatItCannotHold) {
+  struct Case {
+    std::string utf8;
+    std::string ansi;
+  };
+  const Case cases[] = {
+      {"Урок 1.txt", Cp1251("Урок 1.txt")},
+      {"Ёж №5 «a»", Cp1251("Ёж №5 «a»")},
+      {"日本.txt", "__.txt"},
+      {"café", "caf_"},             // no best fit to "e"
+      {"..／..／x", ".._.._x"},     // no best fit to "/"
+      {"\xF0\x9F\x98\x80!", "_!"},  // beyond 16 bits: one character
+      {"a\xFF"
+       "b\xC0\x80"
+       "c\xD0",
+       "a_b__c_"},  // malformed bytes, each on its own
+  };
+  for (const Case& c : cases) EXPECT_EQ(text().Utf8ToAnsi(c.utf8), c.ansi) << c.utf8;
+}
+
 TEST(Text, UpperAndLowerCaseFollowTheCodePage) {
   const std::string lower = Cp1251("абвгдеёжзийклмнопрстуфхцчшщъыьэюя abc ў є ї і");
   const std::string upper = Cp1251("АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ ABC Ў Є Ї І");

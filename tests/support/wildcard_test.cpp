@@ -59,12 +59,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A star's set constrains every character the star skips, also after an
 // attempt to match the rest has failed.
-INSTANTIATE_TEST_SUITE_P(QualifiedStar, MatchCodes,
-                         ::testing::Values(MatchCase{"*<1-3>x", "12zx", 3},
-                                           MatchCase{"*<1-3>x", "1xzx", 3},
-                                           MatchCase{"*<1-3>x", "123x", 1},
-                                           MatchCase{"*<1-3>x", "x", 1},
-                                           MatchCase{"*<a-z>xy", "ay", 3}));
+INSTANTIATE_TEST_SUITE_P(
+    QualifiedStar, MatchCodes,
+    ::testing::Values(MatchCase{"*<1-3>x", "12zx", 3}, MatchCase{"*<1-3>x", "1xzx", 3},
+                      MatchCase{"*<1-3>x", "123x", 1}, MatchCase{"*<1-3>x", "x", 1},
+                      MatchCase{"*<a-z>xy", "ay", 3},
+                      // "?" and "*" come after the star's run
+                      MatchCase{"*<a-c>?x", "zax", 3}, MatchCase{"*<a-c>?x", "bax", 1},
+                      MatchCase{"*<a-c>*x", "zzx", 1}));
 
 // A star followed by question marks at the end needs at least as many
 // characters as there are question marks, and no more than that is required.

@@ -72,7 +72,7 @@ open('huge.zip', 'wb').write(huge)
 struct HostileCase {
   const char* archive;
   int status;           // zipx's exit status
-  const char* message;  // a line zipx must print on stderr ("" for none)
+  const char* message;  // a line zipx must print on stderr ("": stderr stays empty)
   const char* files;    // every file in the destination, sorted, one per line
 };
 
@@ -115,7 +115,10 @@ TEST_P(ZipxHostileTest, EndsWithTheRightStatusInsideTheDestination) {
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   std::string err = err_;
   EXPECT_EQ(status, c.status) << err;
-  EXPECT_NE(err.find(c.message), std::string::npos) << err;
+  if (*c.message)
+    EXPECT_NE(err.find(c.message), std::string::npos) << err;
+  else
+    EXPECT_EQ(err, "");
   EXPECT_LT(seconds, 20.0);
   ASSERT_EQ(Sh("if [ -d " + dest + " ]; then cd " + dest + " && find . -type f | sort; fi"), 0);
   EXPECT_EQ(out_, c.files);
@@ -132,7 +135,7 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"names", 0, "",
                     "./_CON\n./_nul.txt\n./a/b.txt\n./abs.txt\n./drive.txt\n./up.txt\n"},
         HostileCase{"bomb", 1, "zipx: failed bomb.bin: CRC error", "./good.txt\n"},
-        HostileCase{"overlap", 2, "zipx: Not a valid zip file!", "./a.txt\n"},
+        HostileCase{"overlap", 2, "zipx: Not a valid zip file!", ""},
         HostileCase{"cut", 2, "zipx: Incomplete Zip File", ""},
         HostileCase{"crc", 1, "zipx: failed bad.txt: CRC error", "./good.txt\n"},
         HostileCase{"huge", 1, "zipx: failed z.bin: CRC error", "./a.txt\n"}),

@@ -1,4 +1,4 @@
-// zipx.exe as a Windows program: listing and extracting a shared archive
+// zipx.exe as a Windows program: listing and extracting an archive of another tool
 // with an encrypted member, and the exit statuses.
 #ifdef _WIN32
 
@@ -20,7 +20,8 @@ int RunZipx(const std::string& args, const std::string& outputFile) {
 
 TEST(ZipxWin32, ListsAndExtractsEncryptedArchive) {
   testing_support::TempFolder temp;
-  std::string archive = testing_support::TestDataPath("thirdparty/sharpcompress/zipcrypto.zip");
+  std::string archive = testing_support::TestDataPath("thirdparty/sharpcompress/zipcrypto.zip",
+                                                      testing_support::TestData::Project);
   std::string listing;
   ASSERT_EQ(RunZipx("list \"" + archive + "\"", temp / "list.txt"), 0);
   ASSERT_TRUE(testing_support::ReadFileBytes(temp / "list.txt", listing));
