@@ -46,6 +46,13 @@ const uint32_t kCrcTable[256] = {
 };
 
 uint32_t Crc32Update(uint32_t crc, const uint8_t* data, size_t length) {
+  // Short buffers are not worth the set-up of the folding loop.
+  static const bool folding = Crc32HasFolding();
+  if (folding && length >= 256) return Crc32UpdateFolded(crc, data, length);
+  return Crc32UpdatePortable(crc, data, length);
+}
+
+uint32_t Crc32UpdatePortable(uint32_t crc, const uint8_t* data, size_t length) {
   // Bytes up to an 8-byte boundary one at a time, then sixteen at a time.
   while (length > 0 && (reinterpret_cast<uintptr_t>(data) & 7) != 0) {
     crc = Crc32Byte(crc, *data++);

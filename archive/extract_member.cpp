@@ -298,23 +298,20 @@ void TUnZipper::ExtractMember(int fileIndex) {
     platform::files().DeleteFile(outPath);
     throw;
   }
-  // 7. Close, then attributes and date (failures ignored). The last buffered
+  // 7. Date, close, then attributes (failures ignored). The last buffered
   // bytes are written first, so that a disk that fills up now is noticed too.
   if (!output->Flush()) {
     output.reset();
     platform::files().DeleteFile(outPath);
     throw support::EWriteError("Stream write error");
   }
+  // The date is set through the output handle, after the last byte and
+  // before the close: the file is opened once, and a member whose attributes
+  // make it read-only still gets its date.
+  if (finished) output->SetDosTime(current_.DateTime);
   output.reset();
-  // The date goes first: once the attributes make the file read-only it can
-  // no longer be opened for writing, and it would keep the extraction time.
-  if (finished) {
-    std::string ignored;
-    if (auto file = platform::files().Open(outPath, platform::OpenMode::WriteShared, &ignored))
-      file->SetDosTime(current_.DateTime);
-    if (RetainAttributes)
-      platform::files().SetAttributes(outPath, uint32_t(current_.ExternalAttributes));
-  }
+  if (finished && RetainAttributes)
+    platform::files().SetAttributes(outPath, uint32_t(current_.ExternalAttributes));
 
   // 8. CRC verdict.
   uint32_t crc = ~runningCrc_;

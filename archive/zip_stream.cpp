@@ -9,7 +9,10 @@ namespace {
 // The engine's view of a buffered long-name file stream.
 class FileZipStream : public ZipStream {
  public:
-  FileZipStream(const std::string& path, platform::OpenMode mode) : stream_(path, mode) {}
+  FileZipStream(const std::string& path, platform::OpenMode mode)
+      : stream_(
+            path, mode,
+            mode == platform::OpenMode::Create ? kOutputBufferSize : support::kStreamBufferSize) {}
 
   int32_t Read(void* buffer, int32_t count) override { return stream_.Read(buffer, count); }
   int32_t Write(const void* buffer, int32_t count) override { return stream_.Write(buffer, count); }
@@ -21,6 +24,9 @@ class FileZipStream : public ZipStream {
     return stream_.Handle().GetDosTime(dosDateTime);
   }
   bool Flush() override { return stream_.State() != 2 || stream_.FlushBuffer(); }
+  bool SetDosTime(uint32_t dosDateTime) override {
+    return stream_.Handle().SetDosTime(dosDateTime);
+  }
 
  private:
   support::TLFNFileStream stream_;

@@ -28,13 +28,20 @@ class ZipStream {
   // Writes bytes still held in a buffer; false when the file took fewer
   // (a full disk). Streams without a buffer have nothing to write.
   virtual bool Flush() { return true; }
+  // Sets the file's last-write time (MS-DOS format, local time) through the
+  // open handle; false when there is no file or the system refuses.
+  virtual bool SetDosTime(uint32_t /*dosDateTime*/) { return false; }
 
   int64_t Position() { return Seek(0, platform::SeekOrigin::Current); }
 };
 
 // Opens (or, with OpenMode::Create, creates) a file as a buffered file stream.
+// Created files get a buffer of kOutputBufferSize bytes, so that the system
+// sees few large writes, however small the writer's own chunks.
 // A failure raises the file stream's exception (EFOpenError / EFCreateError
 // with the file name and the system's error text).
+constexpr int32_t kOutputBufferSize = 64 * 1024;
+
 std::unique_ptr<ZipStream> OpenFileStream(const std::string& path, platform::OpenMode mode);
 
 }  // namespace archive

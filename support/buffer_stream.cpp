@@ -16,8 +16,10 @@ constexpr int kMsgInvalidOrigin = 2;
 constexpr int kMsgPutbackOverflow = 3;
 }  // namespace
 
-TS_BufferStream::TS_BufferStream(TStream* inner)
-    : inner_(inner), buffer_(new uint8_t[kStreamBufferSize]), size_(kStreamBufferSize) {
+TS_BufferStream::TS_BufferStream(TStream* inner, int32_t bufferSize)
+    : inner_(inner),
+      buffer_(new uint8_t[static_cast<size_t>(std::max(bufferSize, int32_t{1}))]),
+      size_(std::max(bufferSize, int32_t{1})) {
   end_ = buffer_.get() + size_;
 }
 
@@ -168,11 +170,12 @@ void TS_BufferStream::PutBack(uint8_t byte) {
   *pos_ = byte;
 }
 
-TLFNFileStream::TLFNFileStream(const std::string& fileName, platform::OpenMode mode)
-    : TLFNFileStream(std::make_unique<TFileStream>(fileName, mode)) {}
+TLFNFileStream::TLFNFileStream(const std::string& fileName, platform::OpenMode mode,
+                               int32_t bufferSize)
+    : TLFNFileStream(std::make_unique<TFileStream>(fileName, mode), bufferSize) {}
 
-TLFNFileStream::TLFNFileStream(std::unique_ptr<TFileStream> file)
-    : TS_BufferStream(file.get()), file_(std::move(file)) {}
+TLFNFileStream::TLFNFileStream(std::unique_ptr<TFileStream> file, int32_t bufferSize)
+    : TS_BufferStream(file.get(), bufferSize), file_(std::move(file)) {}
 
 TLFNFileStream::~TLFNFileStream() {
   // The base destructor runs after file_ is gone, so pending bytes go now.

@@ -29,8 +29,9 @@ class TS_BufferStream : public TStream {
  public:
   using Hook = std::function<void(TObject* sender)>;
 
-  // The inner stream is not owned and must outlive this stream.
-  explicit TS_BufferStream(TStream* inner);
+  // The inner stream is not owned and must outlive this stream. The buffer
+  // holds kStreamBufferSize bytes unless the caller asks for another size.
+  explicit TS_BufferStream(TStream* inner, int32_t bufferSize = kStreamBufferSize);
   // Writes pending bytes (state 2); the inner stream is left alone.
   ~TS_BufferStream() override;
 
@@ -88,7 +89,8 @@ class TLFNFileStream : public TS_BufferStream {
  public:
   // Opens or creates the file; raises the file stream's EFOpenError or
   // EFCreateError, and then no object exists.
-  TLFNFileStream(const std::string& fileName, platform::OpenMode mode);
+  TLFNFileStream(const std::string& fileName, platform::OpenMode mode,
+                 int32_t bufferSize = kStreamBufferSize);
   // Writes pending bytes, then closes the file.
   ~TLFNFileStream() override;
 
@@ -99,7 +101,7 @@ class TLFNFileStream : public TS_BufferStream {
   platform::File& Handle() { return file_->Handle(); }
 
  private:
-  explicit TLFNFileStream(std::unique_ptr<TFileStream> file);
+  TLFNFileStream(std::unique_ptr<TFileStream> file, int32_t bufferSize);
   std::unique_ptr<TFileStream> file_;
 };
 

@@ -102,9 +102,18 @@ bool TimeFromDos(uint32_t dos, time_t& out) {
       tm.tm_sec > 59) {
     return false;
   }
-  tm.tm_isdst = -1;
-  out = ::mktime(&tm);
-  return out != static_cast<time_t>(-1);
+  // The wall-clock time read as UTC, then moved by the zone's offset at that
+  // moment. localtime_r takes the zone once per process, where mktime looks
+  // at the zone file again on every call (a stat per extracted file). Near a
+  // change of the offset the second pass takes the offset in force then.
+  const time_t wall = ::timegm(&tm);
+  if (wall == static_cast<time_t>(-1)) return false;
+  struct tm local;
+  if (!::localtime_r(&wall, &local)) return false;
+  time_t t = wall - local.tm_gmtoff;
+  if (!::localtime_r(&t, &local)) return false;
+  out = wall - local.tm_gmtoff;
+  return true;
 }
 
 }  // namespace platform::posix

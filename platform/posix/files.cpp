@@ -10,6 +10,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <map>
@@ -63,9 +64,14 @@ std::string VolumeOf(const std::string& path) {
   return std::string();
 }
 
+// An open file. The handle keeps its own position and reads and writes with
+// pread / pwrite, so that seeks and position queries cost no system call. A
+// handle whose sharing keeps other writers out (everything but WriteShared)
+// also knows the file's size, as nobody else can change it meanwhile.
 class PosixFile : public File {
  public:
-  PosixFile(int fd, FileId id, bool writable) : fd_(fd), id_(id), writable_(writable) {}
+  PosixFile(int fd, FileId id, bool writable, int64_t size, bool sizeKnown)
+      : fd_(fd), id_(id), writable_(writable), size_(size), sizeKnown_(sizeKnown) {}
   ~PosixFile() override {
     ::close(fd_);
     auto range = table().open.equal_range(id_);
@@ -82,11 +88,12 @@ class PosixFile : public File {
     if (count <= 0) return 0;
     int32_t done = 0;
     while (done < count) {
-      const ssize_t n =
-          ::read(fd_, static_cast<char*>(buffer) + done, static_cast<size_t>(count - done));
+      const ssize_t n = ::pread(fd_, static_cast<char*>(buffer) + done,
+                                static_cast<size_t>(count - done), static_cast<off_t>(pos_));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;
       done += static_cast<int32_t>(n);
+      pos_ += n;
     }
     return done;
   }
@@ -106,29 +113,38 @@ class PosixFile : public File {
       count = static_cast<int32_t>(faults().freeBytes);
     int32_t done = 0;
     while (done < count) {
-      const ssize_t n =
-          ::write(fd_, static_cast<const char*>(buffer) + done, static_cast<size_t>(count - done));
+      const ssize_t n = ::pwrite(fd_, static_cast<const char*>(buffer) + done,
+                                 static_cast<size_t>(count - done), static_cast<off_t>(pos_));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
         FailErrno(n < 0 ? errno : ENOSPC, "");
         break;
       }
       done += static_cast<int32_t>(n);
+      pos_ += n;
     }
+    if (pos_ > size_) size_ = pos_;
     if (faults().freeBytes > 0) faults().freeBytes -= done;
     if (done == count && count < wanted) DiskFull();
     return done;
   }
 
   int64_t Seek(int64_t offset, SeekOrigin origin) override {
-    const int whence = origin == SeekOrigin::Begin
-                           ? SEEK_SET
-                           : (origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END);
-    const off_t r = ::lseek(fd_, static_cast<off_t>(offset), whence);
-    return r < 0 ? -1 : static_cast<int64_t>(r);
+    int64_t base = 0;
+    if (origin == SeekOrigin::Current) base = pos_;
+    if (origin == SeekOrigin::End) {
+      base = Size();
+      if (base < 0) return -1;
+    }
+    if (offset > 0 && base > INT64_MAX - offset) return -1;
+    const int64_t target = base + offset;
+    if (target < 0) return -1;
+    pos_ = target;
+    return pos_;
   }
 
   int64_t Size() override {
+    if (sizeKnown_) return size_;
     struct stat st;
     return ::fstat(fd_, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
   }
@@ -155,6 +171,9 @@ class PosixFile : public File {
   int fd_;
   FileId id_;
   bool writable_;
+  int64_t pos_ = 0;
+  int64_t size_;    // the size this handle knows of (grows with its writes)
+  bool sizeKnown_;  // no other handle may write, so size_ is the file's size
   OpenRecord record_{};
 };
 
@@ -167,7 +186,8 @@ class PosixFiles : public Files {
       if (errorText) *errorText = text;
       return nullptr;
     };
-    const std::string lp = Resolve(path);
+    const ResolvedPath entry = ResolveEntry(path);
+    const std::string& lp = entry.path;
     OpenRecord rec{};
     int flags = 0;
     switch (mode) {
@@ -188,17 +208,24 @@ class PosixFiles : public Files {
         flags = O_WRONLY;
         break;
     }
-    struct stat st;
-    const bool existed = StatOf(lp, st);
+    struct stat st = entry.st;
+    bool existed = entry.found;
     if (!existed && mode == OpenMode::Create && !ValidNewPath(path)) return fail(kInvalidName);
+    int fd = -1;
+    if (!existed && mode == OpenMode::Create) {
+      // A new file needs no emptying; one made meanwhile by someone else is
+      // treated as the existing file it now is.
+      fd = ::open(lp.c_str(), flags | O_EXCL | O_CLOEXEC, 0644);
+      if (fd < 0 && errno == EEXIST) existed = StatOf(lp, st);
+    }
     if (existed) {
       if (S_ISDIR(st.st_mode)) return fail(kAccessDenied);
       if ((rec.access & kAccessWrite) && ReadOnly(st)) return fail(kAccessDenied);
       if (!SharingAllows(IdOf(st), rec.access, rec.share)) return fail(kSharing);
     }
-    const int fd = ::open(lp.c_str(), flags | O_CLOEXEC, 0644);
+    if (fd < 0) fd = ::open(lp.c_str(), flags | O_CLOEXEC, 0644);
     if (fd < 0) return fail(ErrorText(errno, lp));
-    if (mode == OpenMode::Create && ::ftruncate(fd, 0) != 0) {
+    if (mode == OpenMode::Create && existed && st.st_size != 0 && ::ftruncate(fd, 0) != 0) {
       const int err = errno;
       ::close(fd);
       return fail(ErrorText(err, lp));
@@ -212,20 +239,22 @@ class PosixFiles : public Files {
       table().attributes.erase(id);  // a created file is plain, with the archive bit
       if (!existed) NoteEntry(lp, true);
     }
-    auto file = std::make_unique<PosixFile>(fd, id, (rec.access & kAccessWrite) != 0);
+    auto file = std::make_unique<PosixFile>(fd, id, (rec.access & kAccessWrite) != 0,
+                                            static_cast<int64_t>(st.st_size),
+                                            (rec.share & kShareWrite) == 0);
     file->SetRecord(rec);
     table().open.emplace(id, rec);
     return file;
   }
 
   bool FileExists(const std::string& path) override {
-    struct stat st;
-    return StatOf(Resolve(path), st) && !S_ISDIR(st.st_mode);
+    const ResolvedPath entry = ResolveEntry(path);
+    return entry.found && !S_ISDIR(entry.st.st_mode);
   }
 
   bool DirectoryExists(const std::string& path) override {
-    struct stat st;
-    return StatOf(Resolve(path), st) && S_ISDIR(st.st_mode);
+    const ResolvedPath entry = ResolveEntry(path);
+    return entry.found && S_ISDIR(entry.st.st_mode);
   }
 
   bool CreateDir(const std::string& path) override {
@@ -238,9 +267,10 @@ class PosixFiles : public Files {
 
   bool DeleteFile(const std::string& path) override {
     if (Listed(faults().deleteFails, path)) return Fail(kSharing);
-    const std::string lp = Resolve(path);
-    struct stat st;
-    if (!StatOf(lp, st)) return FailErrno(ENOENT, lp);
+    const ResolvedPath entry = ResolveEntry(path);
+    const std::string& lp = entry.path;
+    const struct stat& st = entry.st;
+    if (!entry.found) return FailErrno(ENOENT, lp);
     if (S_ISDIR(st.st_mode) || ReadOnly(st)) return Fail(kAccessDenied);
     if (!DeletionAllowed(IdOf(st))) return Fail(kSharing);
     if (::unlink(lp.c_str()) != 0) return FailErrno(errno, lp);
@@ -386,15 +416,15 @@ class PosixFiles : public Files {
   }
 
   uint32_t GetAttributes(const std::string& path) override {
-    struct stat st;
-    if (!StatOf(Resolve(path), st)) return kInvalidAttributes;
-    return AttributesOf(st);
+    const ResolvedPath entry = ResolveEntry(path);
+    return entry.found ? AttributesOf(entry.st) : kInvalidAttributes;
   }
 
   bool SetAttributes(const std::string& path, uint32_t attributes) override {
-    const std::string lp = Resolve(path);
-    struct stat st;
-    if (!StatOf(lp, st)) return false;
+    const ResolvedPath entry = ResolveEntry(path);
+    const std::string& lp = entry.path;
+    const struct stat& st = entry.st;
+    if (!entry.found) return false;
     if (S_ISDIR(st.st_mode)) {
       table().attributes[IdOf(st)] = attributes & (kKeptBits | kAttrReadOnly);
       return true;
@@ -407,15 +437,16 @@ class PosixFiles : public Files {
   }
 
   bool GetDosTime(const std::string& path, uint32_t& dosDateTime) override {
-    struct stat st;
-    return StatOf(Resolve(path), st) && DosFromTime(st.st_mtime, dosDateTime);
+    const ResolvedPath entry = ResolveEntry(path);
+    return entry.found && DosFromTime(entry.st.st_mtime, dosDateTime);
   }
 
   bool SetDosTime(const std::string& path, uint32_t dosDateTime) override {
-    const std::string lp = Resolve(path);
-    struct stat st;
+    const ResolvedPath entry = ResolveEntry(path);
+    const std::string& lp = entry.path;
+    const struct stat& st = entry.st;
     time_t t;
-    if (!StatOf(lp, st) || ReadOnly(st) || !TimeFromDos(dosDateTime, t)) return false;
+    if (!entry.found || ReadOnly(st) || !TimeFromDos(dosDateTime, t)) return false;
     if (!SharingAllows(IdOf(st), kAccessWrite, kShareRead | kShareWrite | kShareDelete))
       return false;
     struct timespec times[2];

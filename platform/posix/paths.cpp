@@ -98,10 +98,16 @@ bool SameTime(const struct timespec& a, const struct timespec& b) {
   return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
-FolderNames* NamesOf(const std::string& folder) {
+// known: the folder's stat when the caller has just taken it.
+FolderNames* NamesOf(const std::string& folder, const struct stat* known = nullptr) {
   const std::string dirPath = folder.empty() ? "." : folder;
   struct stat st;
-  if (::stat(dirPath.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
+  if (known) {
+    st = *known;
+  } else if (::stat(dirPath.c_str(), &st) != 0) {
+    return nullptr;
+  }
+  if (!S_ISDIR(st.st_mode)) return nullptr;
   auto& cache = folderCache();
   auto it = cache.find(dirPath);
   if (it != cache.end() && SameTime(it->second.mtime, st.st_mtim)) return &it->second;
@@ -119,8 +125,9 @@ FolderNames* NamesOf(const std::string& folder) {
 }
 
 // The entry of folder whose name equals component without regard to case.
-bool FindFolded(const std::string& folder, const std::string& ansiComponent, std::string& found) {
-  FolderNames* names = NamesOf(folder);
+bool FindFolded(const std::string& folder, const std::string& ansiComponent, std::string& found,
+                const struct stat* known = nullptr) {
+  FolderNames* names = NamesOf(folder, known);
   if (!names) return false;
   auto it = names->byFolded.find(FoldName(ansiComponent));
   if (it == names->byFolded.end()) return false;
@@ -142,7 +149,10 @@ std::string DriveRoot() { return Root(); }
 
 std::string LinuxPath(const std::string& windowsPath) { return Resolve(windowsPath); }
 
-std::string Resolve(const std::string& windowsPath) {
+std::string Resolve(const std::string& windowsPath) { return ResolveEntry(windowsPath).path; }
+
+ResolvedPath ResolveEntry(const std::string& windowsPath) {
+  ResolvedPath r;
   std::string p = windowsPath;
   for (char& c : p) {
     if (c == '\\') c = '/';
@@ -185,8 +195,37 @@ std::string Resolve(const std::string& windowsPath) {
   };
   std::string exact = prefix;
   for (const auto& c : ansi) exact = join(exact, support::Utf8FromCp1251(c));
-  if (exact.empty()) return ".";
-  if (Exists(exact)) return exact;
+  auto finish = [&r](std::string path, const struct stat* st) {
+    r.path = path.empty() ? "." : std::move(path);
+    if (st && !S_ISLNK(st->st_mode)) {
+      r.st = *st;
+      r.found = true;
+    } else {
+      r.found = ::stat(r.path.c_str(), &r.st) == 0;
+    }
+    return r;
+  };
+  struct stat st;
+  if (exact.empty()) return finish(".", nullptr);
+  if (::lstat(exact.c_str(), &st) == 0) return finish(exact, &st);
+
+  // Missing, or named in another letter case. Usually the folder exists as
+  // named, and one look in its names settles the last component.
+  if (!ansi.empty()) {
+    // The folder is the exact path without its last component.
+    const std::string lastUtf8 = support::Utf8FromCp1251(ansi.back());
+    std::string parent = exact.substr(0, exact.size() - lastUtf8.size());
+    if (parent.size() > 1 && parent.back() == '/') parent.pop_back();
+    const std::string& last = ansi.back();
+    struct stat pst;
+    if (::lstat(parent.empty() ? "." : parent.c_str(), &pst) == 0 && S_ISDIR(pst.st_mode)) {
+      std::string found;
+      if (last != "." && last != ".." && FindFolded(parent, last, found, &pst))
+        return finish(join(parent, found), nullptr);
+      r.path = exact;
+      return r;
+    }
+  }
 
   std::string cur = prefix;
   for (size_t k = 0; k < ansi.size(); ++k) {
@@ -202,7 +241,7 @@ std::string Resolve(const std::string& windowsPath) {
       break;
     }
   }
-  return cur.empty() ? "." : cur;
+  return finish(cur, nullptr);
 }
 
 bool ValidNewPath(const std::string& windowsPath) {

@@ -2,6 +2,8 @@
 // conversions of names between Windows-1251 and UTF-8.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
 #include <vector>
 
@@ -10,6 +12,15 @@ namespace platform::posix {
 // The Linux (UTF-8) path of a Windows-1251 path, resolved without regard to
 // letter case as far as it exists.
 std::string Resolve(const std::string& windowsPath);
+
+// The same, with the entry's stat (links followed) when it exists, so that
+// callers need not look it up again.
+struct ResolvedPath {
+  std::string path;
+  bool found = false;
+  struct stat st {};
+};
+ResolvedPath ResolveEntry(const std::string& windowsPath);
 
 // False when a path cannot name a new Windows file or folder: a character
 // that Windows forbids in names (< > : " | ? * and control characters) after

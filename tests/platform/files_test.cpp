@@ -275,6 +275,27 @@ TEST(Files, CreateEmptiesAnExistingFile) {
   EXPECT_EQ(bytes, "new");
 }
 
+// A created file's handle reads back what it wrote, at the positions and
+// with the size its own writes and seeks made.
+TEST(Files, CreatedHandleKeepsPositionAndSizeOfItsWrites) {
+  TempFolder dir;
+  auto f = files().Open(dir / "h.bin", platform::OpenMode::Create, nullptr);
+  ASSERT_TRUE(f);
+  EXPECT_EQ(f->Write("0123456789", 10), 10);
+  EXPECT_EQ(f->Size(), 10);
+  EXPECT_EQ(f->Seek(-4, platform::SeekOrigin::End), 6);
+  EXPECT_EQ(f->Write("XY", 2), 2);
+  EXPECT_EQ(f->Seek(0, platform::SeekOrigin::Current), 8);
+  EXPECT_EQ(f->Size(), 10);
+  EXPECT_EQ(f->Seek(12, platform::SeekOrigin::Begin), 12);
+  EXPECT_EQ(f->Write("Z", 1), 1);
+  EXPECT_EQ(f->Size(), 13);
+  char buf[16] = {};
+  EXPECT_EQ(f->Seek(0, platform::SeekOrigin::Begin), 0);
+  EXPECT_EQ(f->Read(buf, 16), 13);
+  EXPECT_EQ(std::string(buf, 13), std::string("012345XY89\0\0Z", 13));
+}
+
 TEST(Files, NamesWithCharactersWindowsForbidsAreRefused) {
   TempFolder dir;
   // (":" too natively; on NTFS and under Wine "a:b" names a stream of "a".)

@@ -75,6 +75,20 @@ TEST_F(DriveRootTest, EveryComponentIsMatchedWithoutRegardToCase) {
   EXPECT_TRUE(files().FileExists(support::Cp1251("C:\\УЧЕБНИКИ\\ёлка.TXT")));
 }
 
+// Creating a file that exists in another letter case empties that file,
+// as Windows does, instead of making a second one beside it.
+TEST_F(DriveRootTest, CreateInAnotherLetterCaseReusesTheFile) {
+  files().ForceDirectories("C:\\Data");
+  ASSERT_TRUE(WriteFileBytes("C:\\Data\\Report.TXT", "old contents"));
+  ASSERT_TRUE(WriteFileBytes("C:\\Data\\report.txt", "new"));
+  auto found = files().Enumerate("C:\\Data", "*");
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].name, "Report.TXT");
+  std::string bytes;
+  ASSERT_TRUE(ReadFileBytes("C:\\Data\\Report.TXT", bytes));
+  EXPECT_EQ(bytes, "new");
+}
+
 TEST_F(DriveRootTest, NamesAreStoredAsUtf8) {
   ASSERT_TRUE(WriteFileBytes(support::Cp1251("C:\\Привет.txt"), "x"));
   EXPECT_TRUE(LinuxExists(root_ + "/c/Привет.txt"));

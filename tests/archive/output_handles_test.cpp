@@ -1,0 +1,102 @@
+// What the system sees of an extraction: each output file is opened once,
+// its date is set through that handle, and its bytes arrive in large writes
+// while the decoder's 16000-byte flushes and their events stay as they are.
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/common/forwarding_files.h"
+#include "unzipper_test_fixture.h"
+
+namespace {
+
+using archive_test::BuildZip;
+using archive_test::Member;
+using archive_test::UnZipperTest;
+
+// Records the writes of one file.
+class RecordingFile : public platform::File {
+ public:
+  RecordingFile(std::unique_ptr<platform::File> real, std::vector<int32_t>& writes)
+      : real_(std::move(real)), writes_(writes) {}
+  int32_t Read(void* b, int32_t n) override { return real_->Read(b, n); }
+  int32_t Write(const void* b, int32_t n) override {
+    writes_.push_back(n);
+    return real_->Write(b, n);
+  }
+  int64_t Seek(int64_t o, platform::SeekOrigin s) override { return real_->Seek(o, s); }
+  int64_t Size() override { return real_->Size(); }
+  bool GetDosTime(uint32_t& t) override { return real_->GetDosTime(t); }
+  bool SetDosTime(uint32_t t) override { return real_->SetDosTime(t); }
+
+ private:
+  std::unique_ptr<platform::File> real_;
+  std::vector<int32_t>& writes_;
+};
+
+// Counts the opens of each path and records the writes made to it.
+class RecordingFiles : public testing_support::ForwardingFiles {
+ public:
+  using ForwardingFiles::ForwardingFiles;
+  std::unique_ptr<platform::File> Open(const std::string& path, platform::OpenMode mode,
+                                       std::string* errorText) override {
+    ++opens[path];
+    auto file = real_.Open(path, mode, errorText);
+    if (!file) return file;
+    return std::make_unique<RecordingFile>(std::move(file), writes[path]);
+  }
+  std::map<std::string, int> opens;
+  std::map<std::string, std::vector<int32_t>> writes;
+};
+
+class OutputHandlesTest : public UnZipperTest {
+ protected:
+  void SetUp() override {
+    saved_ = platform::Current().files;
+    files_ = std::make_unique<RecordingFiles>(*saved_);
+    platform::Current().files = files_.get();
+  }
+  void TearDown() override { platform::Current().files = saved_; }
+
+  platform::Files* saved_ = nullptr;
+  std::unique_ptr<RecordingFiles> files_;
+};
+
+std::string Bytes(size_t n) {
+  std::string s(n, '\0');
+  for (size_t i = 0; i < n; ++i) s[i] = char((i * 13 + i / 509) & 0xFF);
+  return s;
+}
+
+TEST_F(OutputHandlesTest, OneOpenPerFileLargeWritesAndTheDateThroughTheHandle) {
+  Member big("big.bin", Bytes(200000));
+  big.dosDateTime = uint32_t((2018 - 1980) << 25 | 3 << 21 | 9 << 16 | 10 << 11 | 20 << 5 | 7);
+  Member locked("locked.txt", "read-only text");
+  locked.dosDateTime = uint32_t((2001 - 1980) << 25 | 12 << 21 | 31 << 16 | 23 << 11 | 59 << 5);
+  locked.externalAttributes = 0x21;  // read-only, archive
+  Member bad("bad.txt", "damaged");
+  bad.crc = 0x12345678;
+  UseArchive(BuildZip({big, locked, bad}));
+  zipper.DoAll = true;
+  int percentEvents = 0;
+  zipper.OnFilePercentDone = [&](archive::TUnZipper*, int) { ++percentEvents; };
+  EXPECT_EQ(zipper.UnZip(), 2);
+
+  for (const char* name : {"big.bin", "locked.txt", "bad.txt"})
+    EXPECT_EQ(files_->opens[Out(name)], 1) << name;
+  // 200000 bytes: three full 64 KB writes and the rest, while the decoder
+  // still flushed (and reported) every 16000 bytes.
+  EXPECT_EQ(files_->writes[Out("big.bin")], (std::vector<int32_t>{65536, 65536, 65536, 3392}));
+  EXPECT_EQ(percentEvents, 13 + 1 + 1);
+  EXPECT_EQ(Content("big.bin"), Bytes(200000));
+  for (const Member* m : {&big, &locked}) {
+    uint32_t stamp = 0;
+    ASSERT_TRUE(files_->GetDosTime(Out(m->name), stamp));
+    EXPECT_EQ(stamp, m->dosDateTime) << m->name;
+  }
+  EXPECT_TRUE(files_->GetAttributes(Out("locked.txt")) & platform::kAttrReadOnly);
+  EXPECT_FALSE(Exists("bad.txt"));
+}
+
+}  // namespace
