@@ -2,6 +2,7 @@
 
 #include "installer/inst_f3.h"
 #include "installer/profile.h"
+#include "installer/run_log.h"
 #include "platform/platform.h"
 
 namespace installer {
@@ -15,7 +16,7 @@ std::vector<std::string> AssociationKeys(const std::string& Extension) {
           Extension + "\\Shell\\Open\\command"};
 }
 
-void RegisterAssociation(const std::string& Extension, const std::string& ProgramDir,
+bool RegisterAssociation(const std::string& Extension, const std::string& ProgramDir,
                          const std::string& ProgramFile, const std::string& Description,
                          int32_t IconIndex) {
   const std::string program = ProgramDir + "\\" + ProgramFile;
@@ -24,8 +25,9 @@ void RegisterAssociation(const std::string& Extension, const std::string& Progra
                                 "Open",    "Open",      "\"" + program + "\" \"%1\""};
   auto& registry = platform::registry();
   for (size_t i = 0; i < keys.size(); ++i) {
-    if (!registry.WriteDefault(platform::RootKey::ClassesRoot, keys[i], values[i])) return;
+    if (!registry.WriteDefault(platform::RootKey::ClassesRoot, keys[i], values[i])) return false;
   }
+  return true;
 }
 
 void TInstF3::RegisterAssociations() {
@@ -34,7 +36,11 @@ void TInstF3::RegisterAssociations() {
     const AssociationRecord& a = p.Associations[static_cast<size_t>(i)];
     // The keys as they were, for a rollback.
     for (const std::string& key : AssociationKeys(a.Extension)) undo_.KeyBefore(key);
-    RegisterAssociation(a.Extension, a.ProgramDir, a.ProgramFile, a.Description, a.IconIndex);
+    const bool written =
+        RegisterAssociation(a.Extension, a.ProgramDir, a.ProgramFile, a.Description, a.IconIndex);
+    LogEvent(log_event::kAssociation,
+             "." + a.Extension + " -> \"" + a.ProgramDir + "\\" + a.ProgramFile +
+                 "\": " + (written ? "written" : "refused by the registry"));
   }
 }
 

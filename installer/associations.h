@@ -15,8 +15,8 @@ std::vector<std::string> AssociationKeys(const std::string& Extension);
 
 // Writes the six keys of one association, each key's default value, in
 // that order. The first write that fails ends this
-// association's writes; nothing is reported.
-void RegisterAssociation(const std::string& Extension, const std::string& ProgramDir,
+// association's writes; the user is told nothing (false, for the run log).
+bool RegisterAssociation(const std::string& Extension, const std::string& ProgramDir,
                          const std::string& ProgramFile, const std::string& Description,
                          int32_t IconIndex);
 

@@ -7,6 +7,7 @@
 // replaced comes back, the keys it wrote get their earlier values.
 #include "installer/inst_f3.h"
 #include "installer/profile.h"
+#include "installer/run_log.h"
 #include "platform/platform.h"
 #include "support/cp1251.h"
 #include "support/exceptions.h"
@@ -148,6 +149,8 @@ void TInstF3::RunVolumes() {
       // reported with this volume's name.
       CurrentVolume = v;
       UnZipper1.SetZipName(VolumePath(p, v));
+      LogEvent(log_event::kVolume, std::to_string(v) + "/" + std::to_string(p.VolumeCount) + " \"" +
+                                       VolumePath(p, v) + "\"");
       UnZipper1.UnZip();
     } catch (const ERunFailure& failure) {
       NoteFailure(failure);
@@ -186,6 +189,7 @@ void TInstF3::AbortInstall() {
   box.kind = platform::MessageKind::Error;
   box.text = AbortMessage();
   box.buttons = platform::kButtonOk;
+  LogEvent(log_event::kRollback, box.text);
   platform::ui().MessageBox(box);
 
   // Only what this run changed is put back: the files it placed go (the

@@ -1,6 +1,7 @@
 #include "installer/inst_f3.h"
 
 #include "installer/profile.h"
+#include "installer/run_log.h"
 #include "platform/platform.h"
 #include "support/cp1251.h"
 
@@ -48,9 +49,13 @@ TInstF3::TInstF3() : form("InstF3") {
   };
   // A member that is skipped or fails its check is missing from the
   // installation: the run cannot complete.
-  UnZipper1.OnSkippingFile = [this](archive::TUnZipper*, archive::TSkipReason, const std::string&,
-                                    int) { MemberFailed(); };
-  UnZipper1.OnBadCRC = [this](archive::TUnZipper*, int, int, int) { MemberFailed(); };
+  UnZipper1.OnSkippingFile = [this](archive::TUnZipper*, archive::TSkipReason reason,
+                                    const std::string& name, int) {
+    MemberFailed("\"" + name + "\" skipped (reason " + std::to_string(int(reason)) + ")");
+  };
+  UnZipper1.OnBadCRC = [this](archive::TUnZipper*, int, int, int index) {
+    MemberFailed("\"" + UnZipper1.MemberFullName(index) + "\" failed its CRC check");
+  };
   UnZipper1.Loaded();
 
   form.onActivate = [this] { FormShow(); };
@@ -66,7 +71,9 @@ void TInstF3::UnZipper1TotalPercentDone(archive::TUnZipper*, int percent) {
 void TInstF3::UnZipper1EndUnZip(archive::TUnZipper*, int fileIndex, const std::string&) {
   const ProductProfile& p = Profile();
   SetCaption(p.InstallCaption + support::Cp1251(": копирование файлов..."));
-  PlaceFile(UnZipper1.MemberFullName(fileIndex));
+  const std::string name = UnZipper1.MemberFullName(fileIndex);
+  LogEvent(log_event::kStaged, name);
+  PlaceFile(name);
   if (fileIndex == UnZipper1.MemberCount() - 1 && CurrentVolume == p.VolumeCount) FinishInstall();
 }
 
@@ -89,7 +96,10 @@ class EMemberFailed : public support::Exception {
 
 // Raised inside the extraction, the exception ends the volume loop and the
 // run is rolled back with the message that names the volume being read.
-void TInstF3::MemberFailed() { throw EMemberFailed("A member failed its check"); }
+void TInstF3::MemberFailed(const std::string& why) {
+  LogEvent(log_event::kError, "volume " + std::to_string(CurrentVolume) + ": member " + why);
+  throw EMemberFailed("A member failed its check");
+}
 
 void TInstF3::EndProgram() { platform::App().Terminate(); }
 

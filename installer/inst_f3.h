@@ -87,7 +87,7 @@ class TInstF3 {
   // Keeps the reason of a failure that is not the archive's for the rollback.
   void NoteFailure(const ERunFailure& failure);
   // Stops the run when a member was skipped or failed its check.
-  [[noreturn]] void MemberFailed();
+  [[noreturn]] void MemberFailed(const std::string& why);
   // Creates a folder with its missing parents and remembers those it made.
   void MakeFolder(const std::string& dir);
   void RemoveCreatedFolders();

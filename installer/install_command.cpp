@@ -138,7 +138,21 @@ void TInstF1::Button4Click() {
   SetOutcome(ExitCode::RolledBack, "the installation run did not complete");
   LogEvent(log_event::kRun, "installing into " + Quoted(p.InstallDir));
   platform::ui().ShowModal(copy);
-  if (copier->Finished && Outcome().code == ExitCode::RolledBack) SetOutcome(ExitCode::Installed);
+  switch (copier->Outcome) {
+    case roCompleted:
+      SetOutcome(ExitCode::Installed);
+      break;
+    case roCompletedWithProblems:
+      SetOutcome(ExitCode::InstalledWithProblems, "the final report lists what could not be done");
+      break;
+    case roRolledBack:
+      SetOutcome(ExitCode::RolledBack, copier->AbortMessage());
+      break;
+    case roNotEnded:
+      // A run that completed without telling how still counts by its log.
+      if (copier->Finished) SetOutcome(ExitCode::Installed);
+      break;
+  }
 }
 
 }  // namespace installer

@@ -8,6 +8,7 @@
 // the report texts, new folders to ProductDirs.
 #include "installer/inst_f3.h"
 #include "installer/profile.h"
+#include "installer/run_log.h"
 #include "platform/platform.h"
 #include "support/cp1251.h"
 
@@ -102,7 +103,10 @@ void TInstF3::PlaceFile(const std::string& name) {
       system ? p.SystemDir + "\\" + name.substr(kSystemPrefixLength, kSystemNameMax)
              : p.InstallDir + "\\" + name;
 
-  if (system && files.FileExists(target) && !StagedIsNewer(staged, target)) return;
+  if (system && files.FileExists(target) && !StagedIsNewer(staged, target)) {
+    LogEvent(log_event::kKept, "\"" + target + "\" (the installed copy is not older)");
+    return;
+  }
 
   const std::string targetDir = FolderPart(target);
   if (!targetDir.empty() && !files.DirectoryExists(targetDir)) {
@@ -129,13 +133,16 @@ void TInstF3::PlaceFile(const std::string& name) {
     if (!ok || !Move(staged, target)) {
       if (ok && replacing) undo_.PutBack(target);  // the earlier file is not lost
       AddEntry(NotUpdatedFiles, target);
+      LogEvent(log_event::kNotUpdated, "\"" + target + "\"");
       files.DeleteFile(staged);
       return;
     }
   } else if (files.FileExists(target)) {
     files.DeleteFile(staged);  // the existing file stays, and is still recorded
+    LogEvent(log_event::kKept, "\"" + target + "\"");
   } else if (!Move(staged, target)) {
     AddEntry(NotCreatedFiles, target);
+    LogEvent(log_event::kNotCreated, "\"" + target + "\"");
     files.DeleteFile(staged);
     return;
   }
@@ -150,6 +157,7 @@ bool TInstF3::Move(const std::string& staged, const std::string& target) {
   auto& files = platform::files();
   if (files.MoveFile(staged, target)) {
     undo_.Placed(target);
+    LogEvent(log_event::kPlaced, "\"" + target + "\"");
     return true;
   }
   const platform::FileError error = files.LastError();

@@ -3,6 +3,7 @@
 
 #include "installer/inst_f3.h"
 #include "installer/profile.h"
+#include "installer/run_log.h"
 #include "platform/platform.h"
 #include "support/cp1251.h"
 
@@ -85,8 +86,10 @@ void TInstF3::CreateShortcuts() {
       const std::string linkPath = s.LinkDir + "\\" + s.LinkName + ".lnk";
       if (files.DirectoryExists(s.LinkDir) && PlaceShortcut(s, linkPath)) {
         Record(SavedLinkPath(linkPath));
+        LogEvent(log_event::kShortcut, "\"" + SavedLinkPath(linkPath) + "\": made");
       } else {
         FailedShortcuts += "\"" + s.LinkDir + "\\" + s.LinkName + "\", ";
+        LogEvent(log_event::kShortcut, "\"" + linkPath + "\": could not be made");
       }
     }
     AdvanceProgress(kShortcutProgress);

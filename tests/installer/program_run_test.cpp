@@ -14,7 +14,7 @@ namespace {
 using installer::ProductDefinition;
 using run_test::A;
 
-enum class Archive { Good, DamagedLast, Missing };
+enum class Archive { Good, DamagedLast, DamagedMiddle, Missing };
 enum class MainWindow { NotShown, LeftWithYes };
 
 struct ExitCase {
@@ -28,6 +28,7 @@ struct ExitCase {
   MainWindow main = MainWindow::NotShown;
   bool hostProduct = false;  // a product that needs results.vlm in the folder
   bool lockHeld = false;     // another installer runs
+  bool heldFile = false;     // an earlier Lectorn.exe that a running program holds
 };
 
 class ProgramRunTest : public run_test::RunTest {
@@ -54,6 +55,7 @@ TEST_P(ExitCodes, TellHowTheRunEnded) {
   const ExitCase& c = GetParam();
   auto members = ProductMembers();
   members.back().damaged = c.archive == Archive::DamagedLast;
+  members[members.size() / 2].damaged = c.archive == Archive::DamagedMiddle;
   if (c.archive != Archive::Missing) WriteVolume(1, members);
   ProductDefinition product = installer::ShippedProduct();
   if (c.hostProduct) {
@@ -64,10 +66,14 @@ TEST_P(ExitCodes, TellHowTheRunEnded) {
   for (const char* box : c.boxes) ui_.ExpectMessage(c.answer, A(box));
   std::unique_ptr<platform::InstanceLock> other;
   if (c.lockHeld) other = platform::AcquireInstanceLock(installer::InstanceLockName(product), 0);
+  if (c.heldFile) {
+    Write(Install("Lectorn.exe"), "lectorn v1, running");
+    files_->deleteFails[installer::UpperAscii(Install("Lectorn.exe"))] = -1;
+  }
 
   EXPECT_EQ(RunSetup(c.commandLine, product, c.main), c.code);
   if (*c.logged) EXPECT_NE(Read(LogFile()).find(c.logged), std::string::npos) << Read(LogFile());
-  if (c.code != 0) EXPECT_FALSE(files_->FileExists(Install("Lectorn.exe")));
+  if (c.code != 0 && !c.heldFile) EXPECT_FALSE(files_->FileExists(Install("Lectorn.exe")));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -120,6 +126,16 @@ INSTANTIATE_TEST_SUITE_P(
                  .code = 4,
                  .archive = Archive::DamagedLast,
                  .logged = "Ошибка при чтении данных"},
+        ExitCase{.name = "MiddleMemberDamaged",
+                 .commandLine = "/VERYSILENT /SUPPRESSMSGBOXES /DIR=%D /LOG=%L",
+                 .code = 4,
+                 .archive = Archive::DamagedMiddle,
+                 .logged = "failed its CRC check"},
+        ExitCase{.name = "FileInUseLeftOut",
+                 .commandLine = "/VERYSILENT /SUPPRESSMSGBOXES /DIR=%D /LOG=%L",
+                 .code = 5,
+                 .logged = "NOTUPDATED \"",
+                 .heldFile = true},
         ExitCase{.name = "UnknownComponent",
                  .commandLine = "/VERYSILENT /DIR=%D /COMPONENTS=Extras",
                  .code = 1,
@@ -184,7 +200,8 @@ TEST_F(ProgramRunTest, TheRunLogRecordsChecksAndEndsWithTheExitCode) {
            "SWITCH /DIR=" + Install(), "CHECK volume setup.dat: present",
            "CHECK install folder \"" + Install() + "\": created",
            "CHECK write test in \"" + Install() + "\": passed",
-           "RUN installing into \"" + Install() + "\"",
+           "RUN installing into \"" + Install() + "\"", "VOLUME 1/1 \"" + dist_ + "\\setup.dat\"",
+           "PLACED \"" + Install("Lectorn.exe") + "\"",
            std::string("MESSAGE [Информация] Установка комплекса Mentorix успешно завершена."),
            std::string("EXIT 0\r\n")}) {
     EXPECT_NE(log.find(stamp + line), std::string::npos) << line << "\n" << log;
