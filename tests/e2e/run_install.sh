@@ -82,26 +82,6 @@ log_bytes() {  # the expected log: header, then the given lines, CP1251, CR LF
   { printf '%s\r\n' "$header"; for line in "$@"; do printf '%s\r\n' "$line"; done; } | to1251
 }
 
-# Flips the first data byte of one member (by directory index; -1: the
-# last), so that its check fails.
-damage_member() {  # damage_member ARCHIVE INDEX
-  python3 - "$1" "$2" <<'PY'
-import struct, sys
-path, index = sys.argv[1], int(sys.argv[2])
-data = bytearray(open(path, 'rb').read())
-end = data.rfind(b'PK\x05\x06')
-count, size, offset = struct.unpack_from('<HII', data, end + 10)
-pos, offsets = offset, []
-for _ in range(count):
-    n, e, c = struct.unpack_from('<HHH', data, pos + 28)
-    offsets.append(struct.unpack_from('<I', data, pos + 42)[0])
-    pos += 46 + n + e + c
-local = offsets[index]
-n, e = struct.unpack_from('<HH', data, local + 26)
-data[local + 30 + n + e + 12] ^= 0x55  # first data byte after the encryption header
-open(path, 'wb').write(bytes(data))
-PY
-}
 
 placed() {  # the paths of the payload as the log lists them, for install folder $1
   local d=$1

@@ -128,7 +128,7 @@ check "shortcut written" test "$(tools lnk "$group\\ZOLV Lectorn.lnk")" = "$dir\
 runlog=$(unix_path 'C:\setup.log')
 for line in "SWITCH /DIR=$dir" "CHECK install folder \"$dir\": created" \
   "CHECK write test in \"$dir\": passed" "MESSAGE [Информация] Установка комплекса Mentorix успешно завершена." \
-  "EXIT 0"; do
+  "PLACED \"$dir\\Lectorn.exe\"" "PLACED \"$dir\\Variomat.exe\"" "EXIT 0"; do
   check "run log: $line" grep -qF " $line" "$runlog"
 done
 check "run log lines start with a time stamp" \
@@ -158,7 +158,25 @@ check "only the copy window was shown [$(tr '\n' ' ' <"$out/windows")]" \
 check "the old file stays" test "$(tr -d '\r' <"$target/Variomat.exe")" = "old variomat"
 check "the retries are logged" grep -qF "RETRY 5/5 [Предупреждение] Ошибка при обновлении файла \"$dir\\Variomat.exe\"" \
   "$(unix_path 'C:\e2e-q\held.log')"
+check "exit code 5: installed with the file listed as not updated [$rc]" test "$rc" = 5
+check "the log names the file not updated" grep -qF "NOTUPDATED \"$dir\\Variomat.exe\"" \
+  "$(unix_path 'C:\e2e-q\held.log')"
 touch "$target/release"
+
+echo "== a damaged archive, very silent: rolled back, exit code 4, no window"
+dir='C:\e2e-q\damaged'
+target=$(unix_path "$dir")
+rm -rf "$target"
+make_dist "$out/damaged" "$out/payload"
+damage_member "$out/damaged/setup.dat" 1
+watch_start
+run_line "$out/damaged" "setup.exe /VERYSILENT /SUPPRESSMSGBOXES /DIR=\"$dir\" /LOG=\"C:\\e2e-q\\damaged.log\""
+watch_stop
+check "exit code 4 [$rc]" test "$rc" = 4
+check "no window of setup.exe at any moment" test ! -s "$out/windows"
+check "nothing placed" test ! -e "$target/Lectorn.exe"
+check "the log says why" grep -qF "ROLLBACK Ошибка при чтении данных. Вероятно, испорчен файл setup.dat." \
+  "$(unix_path 'C:\e2e-q\damaged.log')"
 
 echo "== a second installer while one runs: one message, exit code 6"
 make_dist "$out/twice" "$out/payload"
