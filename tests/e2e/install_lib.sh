@@ -134,3 +134,22 @@ data[local + 30 + n + e + 12] ^= 0x55  # first data byte after the encryption he
 open(path, 'wb').write(bytes(data))
 PY
 }
+
+# Results of the checks: "ok: ..." or "FAIL: ..." lines; failures counts the
+# latter (each script sets it to 0 and reads it at the end).
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+ok() { echo "ok: $*"; }
+check() {  # check "what" command...
+  local what=$1
+  shift
+  if "$@"; then ok "$what"; else fail "$what"; fi
+}
+expect() {  # expect "what" "text that drv.out must hold"
+  if grep -qF -- "$2" "$out/drv.out"; then ok "$1"; else
+    fail "$1: no line with [$2]"
+    sed 's/^/    | /' "$out/drv.out"
+  fi
+}

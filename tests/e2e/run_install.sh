@@ -28,22 +28,6 @@ export LC_ALL=ru_RU.UTF-8
 trap stop_display EXIT
 start_display
 
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-ok() { echo "ok: $*"; }
-check() {  # check "what" command...
-  local what=$1
-  shift
-  if "$@"; then ok "$what"; else fail "$what"; fi
-}
-expect() {  # expect "what" "text that drv.out must hold"
-  if grep -qF -- "$2" "$out/drv.out"; then ok "$1"; else
-    fail "$1: no line with [$2]"
-    sed 's/^/    | /' "$out/drv.out"
-  fi
-}
 tools() { timeout 60 wine "$out/install_tools.exe" "$@" 2>/dev/null | tr -d '\r'; }
 reg_value() {  # the default value of a key under HKEY_CLASSES_ROOT
   timeout 60 wine reg query "HKCR\\$1" /ve >"$out/reg.out" 2>&1
