@@ -29,6 +29,7 @@ class RecordingFile : public platform::File {
   int64_t Size() override { return real_->Size(); }
   bool GetDosTime(uint32_t& t) override { return real_->GetDosTime(t); }
   bool SetDosTime(uint32_t t) override { return real_->SetDosTime(t); }
+  bool Flush() override { return real_->Flush(); }
 
  private:
   std::unique_ptr<platform::File> real_;
