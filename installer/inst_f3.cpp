@@ -51,7 +51,10 @@ TInstF3::TInstF3() : form("InstF3") {
   // installation: the run cannot complete.
   UnZipper1.OnSkippingFile = [this](archive::TUnZipper*, archive::TSkipReason reason,
                                     const std::string& name, int) {
-    MemberFailed("\"" + name + "\" skipped (reason " + std::to_string(int(reason)) + ")");
+    static const char* const kWhy[] = {"wrong password or damaged data", "not overwritten",
+                                       "output file could not be opened"};
+    MemberFailed("\"" + name +
+                 "\" skipped: " + (reason <= archive::srFileOpenError ? kWhy[reason] : "?"));
   };
   UnZipper1.OnBadCRC = [this](archive::TUnZipper*, int, int, int index) {
     MemberFailed("\"" + UnZipper1.MemberFullName(index) + "\" failed its CRC check");
