@@ -1,5 +1,6 @@
 #include "installer/command_line.h"
 
+#include "installer/profile.h"
 #include "support/cp1251.h"
 
 namespace installer {
@@ -20,13 +21,13 @@ enum class SwitchId {
   Log
 };
 
-struct SwitchSpec {
+struct SwitchEntry {
   const char* name;  // upper case, without the leading "/" or "-"
   SwitchId id;
   bool takesValue;
 };
 
-constexpr SwitchSpec kSwitches[] = {
+constexpr SwitchEntry kSwitches[] = {
     {"SILENT", SwitchId::Silent, false},
     {"VERYSILENT", SwitchId::VerySilent, false},
     {"SUPPRESSMSGBOXES", SwitchId::SuppressMsgBoxes, false},
@@ -38,13 +39,6 @@ constexpr SwitchSpec kSwitches[] = {
     {"COMPONENTS", SwitchId::Components, true},
     {"LOG", SwitchId::Log, true},
 };
-
-std::string UpperAsciiCopy(std::string s) {
-  for (char& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return s;
-}
 
 std::string Trimmed(const std::string& s) {
   size_t first = 0, last = s.size();
@@ -93,18 +87,17 @@ std::string ApplyArgument(const std::string& arg, SetupSwitches& s) {
   const std::string unknown = Cp1251("Неизвестный параметр командной строки: ") + arg;
   if (arg.size() < 2 || (arg[0] != '/' && arg[0] != '-')) return unknown;
   const size_t eq = arg.find('=');
-  const std::string name =
-      UpperAsciiCopy(arg.substr(1, eq == std::string::npos ? arg.npos : eq - 1));
-  const SwitchSpec* spec = nullptr;
-  for (const SwitchSpec& candidate : kSwitches) {
-    if (name == candidate.name) spec = &candidate;
+  const std::string name = UpperAscii(arg.substr(1, eq == std::string::npos ? arg.npos : eq - 1));
+  const SwitchEntry* entry = nullptr;
+  for (const SwitchEntry& candidate : kSwitches) {
+    if (name == candidate.name) entry = &candidate;
   }
-  if (!spec) return unknown;
-  const std::string shown = "/" + std::string(spec->name);
-  if (!spec->takesValue) {
+  if (!entry) return unknown;
+  const std::string shown = "/" + std::string(entry->name);
+  if (!entry->takesValue) {
     if (eq != std::string::npos)
       return Cp1251("Параметр ") + shown + Cp1251(" не имеет значения: ") + arg;
-    switch (spec->id) {
+    switch (entry->id) {
       case SwitchId::VerySilent:
         s.verySilent = true;
         s.silent = true;
@@ -132,7 +125,7 @@ std::string ApplyArgument(const std::string& arg, SetupSwitches& s) {
     return Cp1251("Для параметра ") + shown + Cp1251(" не указано значение: ") + arg;
   std::string value = arg.substr(eq + 1);
   const std::string badPath = Cp1251("Неверный путь в параметре ") + shown + ": " + arg;
-  switch (spec->id) {
+  switch (entry->id) {
     case SwitchId::Dir:
       if (!NormalizePath(value, true)) return badPath;
       s.dir = value;
