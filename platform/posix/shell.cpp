@@ -2,11 +2,11 @@
 // links and started programs, and the message table linked into the program.
 #include <map>
 
-#include "app/message_table_data.h"
 #include "platform/codepage.h"
 #include "platform/posix/files_internal.h"
 #include "platform/posix/paths.h"
 #include "platform/posix/posix.h"
+#include "support/message_table_data.h"
 
 namespace platform::posix {
 
