@@ -49,13 +49,8 @@ fi
 echo "== layer 2: Win32 unit tests under Wine (LC_ALL=ru_RU.UTF-8)"
 wine_env_init "$root/build/wine-unit"
 # A display of our own, so that the tests of real windows and dialogs run too.
-display=71
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >build/win32/xvfb-unit.log 2>&1 &
-xvfb_pid=$!
-trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
-export DISPLAY=":$display"
+trap xvfb_stop EXIT
+xvfb_start 71 build/win32/xvfb-unit.log
 failed=0
 wine_passed=0
 wine_skipped=0
@@ -76,7 +71,7 @@ for exe in build/win32/bin/*_tests.exe; do
   fi
 done
 wineserver -k 2>/dev/null || true
-kill $xvfb_pid 2>/dev/null || true
+xvfb_stop
 unset DISPLAY
 [ $failed = 0 ] || exit 1
 

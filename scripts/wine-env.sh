@@ -30,3 +30,28 @@ wine_skip_reason() {
   fi
   echo "$why"
 }
+
+# Starts a virtual display of our own on the first free number from $1 and
+# waits (up to five seconds) until it takes connections; Xvfb's output goes
+# to the file $2. Exports DISPLAY and keeps the server's process id in
+# XVFB_PID for xvfb_stop. Callers set their exit trap first.
+xvfb_start() {
+  local display=$1 log=$2
+  while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
+    display=$((display + 1))
+  done
+  Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$log" 2>&1 &
+  XVFB_PID=$!
+  export DISPLAY=":$display"
+  for _ in $(seq 50); do
+    [ -e "/tmp/.X11-unix/X$display" ] && break
+    sleep 0.1
+  done
+}
+
+# Ends the display that xvfb_start began, if any.
+xvfb_stop() {
+  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" >/dev/null 2>&1
+  XVFB_PID=
+  return 0
+}

@@ -100,17 +100,12 @@ rm -f "$dist"/*.loaded
 # The probes ran without a display: a fresh wineserver takes the new one.
 wineserver -k >/dev/null 2>&1 || true
 wineserver -w >/dev/null 2>&1 || true
-display=91
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
-  kill "$xvfb_pid" >/dev/null 2>&1 || true
+  xvfb_stop
 }
 trap cleanup EXIT
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+xvfb_start 91 "$out/xvfb.log"
 
 # Native first for every decoy name except those Wine's own DLLs import.
 late=$(echo $decoys | tr ' ' '\n' | grep -Ev '^(version|imm32|uxtheme)$' | paste -sd, -)=n,b

@@ -21,23 +21,16 @@ build_helpers() {
     -o "$out/install_tools.exe" -lole32 -luuid -lshell32 || return 1
 }
 
-# Starts Xvfb on a free display and makes Wine draw its own window frames.
+# Starts Xvfb on a free display (xvfb_start of scripts/wine-env.sh, which
+# callers source as well) and makes Wine draw its own window frames.
 start_display() {
-  local display=91
-  while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-    display=$((display + 1))
-  done
-  Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=":$display"
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+  xvfb_start 91 "$out/xvfb.log"
   timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >"$out/reg.log" 2>&1
 }
 
 stop_display() {
   wineserver -k >/dev/null 2>&1 || true
-  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" >/dev/null 2>&1
-  xvfb_pid=
+  xvfb_stop
 }
 
 # The demo payload: the files the product profile expects (the programs its
