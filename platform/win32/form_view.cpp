@@ -153,55 +153,71 @@ bool View::Create(HWND owner) {
   return true;
 }
 
-void View::CreateControl(Control& c, int index) {
+namespace {
+
+// The window class and styles of a control's own window; no class for the
+// controls that have none.
+struct ChildWindow {
   const char* cls = nullptr;
   DWORD style = WS_CHILD, exStyle = 0;
+};
+
+ChildWindow ChildWindowOf(const Control& c) {
+  ChildWindow w;
   switch (c.kind) {
     case ControlKind::Label:
-      cls = kLabelClass;
+      w.cls = kLabelClass;
       break;
     case ControlKind::Edit:
-      cls = "EDIT";
-      style |= ES_AUTOHSCROLL;
-      exStyle |= WS_EX_CLIENTEDGE;
+      w.cls = "EDIT";
+      w.style |= ES_AUTOHSCROLL;
+      w.exStyle |= WS_EX_CLIENTEDGE;
       break;
     case ControlKind::Button:
-      cls = "BUTTON";
-      style |= c.isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+      w.cls = "BUTTON";
+      w.style |= c.isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
       break;
     case ControlKind::Memo:
-      cls = "EDIT";
-      style |= ES_MULTILINE | WS_VSCROLL | ES_AUTOVSCROLL | (c.readOnly ? ES_READONLY : 0);
-      exStyle |= WS_EX_CLIENTEDGE;
+      w.cls = "EDIT";
+      w.style |= ES_MULTILINE | WS_VSCROLL | ES_AUTOVSCROLL | (c.readOnly ? ES_READONLY : 0);
+      w.exStyle |= WS_EX_CLIENTEDGE;
       break;
     case ControlKind::CheckListBox:
-      cls = "LISTBOX";
-      style |= LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY | WS_VSCROLL;
-      exStyle |= WS_EX_CLIENTEDGE;
+      w.cls = "LISTBOX";
+      w.style |= LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY | WS_VSCROLL;
+      w.exStyle |= WS_EX_CLIENTEDGE;
       break;
     case ControlKind::ListBox:
-      cls = "LISTBOX";
-      style |= LBS_NOTIFY | LBS_HASSTRINGS | WS_VSCROLL;
-      exStyle |= WS_EX_CLIENTEDGE;
+      w.cls = "LISTBOX";
+      w.style |= LBS_NOTIFY | LBS_HASSTRINGS | WS_VSCROLL;
+      w.exStyle |= WS_EX_CLIENTEDGE;
       break;
     case ControlKind::ComboBox:
-      cls = "COMBOBOX";
-      style |= CBS_DROPDOWNLIST | CBS_HASSTRINGS | WS_VSCROLL;
+      w.cls = "COMBOBOX";
+      w.style |= CBS_DROPDOWNLIST | CBS_HASSTRINGS | WS_VSCROLL;
       break;
     case ControlKind::ProgressBar:
-      cls = PROGRESS_CLASSA;
+      w.cls = PROGRESS_CLASSA;
       break;
     case ControlKind::Bevel:
     case ControlKind::Panel:
     case ControlKind::Timer:
-      return;  // drawn by the form, or no window at all
+      break;  // drawn by the form, or no window at all
   }
-  if (c.tabOrder >= 0) style |= WS_TABSTOP;
+  if (c.tabOrder >= 0) w.style |= WS_TABSTOP;
+  return w;
+}
+
+}  // namespace
+
+void View::CreateControl(Control& c, int index) {
+  const ChildWindow w = ChildWindowOf(c);
+  if (!w.cls) return;
   const RECT r = WindowRect(c);
-  HWND h =
-      CreateWindowExA(exStyle, cls, "", style, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                      hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstId + index)),
-                      GetModuleHandleA(nullptr), nullptr);
+  HWND h = CreateWindowExA(w.exStyle, w.cls, "", w.style, r.left, r.top, r.right - r.left,
+                           r.bottom - r.top, hwnd_,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstId + index)),
+                           GetModuleHandleA(nullptr), nullptr);
   if (!h) return;
   SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.font)), FALSE);
   SetPropA(h, "MentorixControl", reinterpret_cast<HANDLE>(&c));

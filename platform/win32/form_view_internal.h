@@ -116,6 +116,14 @@ class View {
   void Pull();
   void Push();
   void PushList(Control& c, HWND h, Shown& s);
+  bool OnCommand(WPARAM wp, LPARAM lp);
+  bool OnActivate(WPARAM wp);
+  void OnTimer(WPARAM id);
+  void OnSize(int clientWidth, int clientHeight);
+  void PushTimer(const Control& c, Shown& s);
+  void PushPainted(const Control& c, Shown& s);
+  // A control with a window of its own; true when a label changed.
+  bool PushWindow(Control& c, HWND h, Shown& s);
   void FocusActive();
   void Navigate(bool backwards);
   Control* FindButton(bool isDefault);

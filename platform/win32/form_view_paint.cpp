@@ -121,41 +121,100 @@ void View::PaintLabel(HWND label) {
   EndPaint(label, &ps);
 }
 
+// A button pressed, or a new selection or a double click in a list or combo
+// box: the form's event. False for notifications the form does not take.
+bool View::OnCommand(WPARAM wp, LPARAM lp) {
+  const HWND h = reinterpret_cast<HWND>(lp);
+  Control* c = ControlOf(h);
+  if (!c) return false;
+  const std::string name = c->name;
+  if (c->kind == ControlKind::Button && HIWORD(wp) == BN_CLICKED) {
+    Fire([&] { form_.Click(name); });
+    return true;
+  }
+  const bool list = c->kind == ControlKind::ListBox;
+  if ((list && HIWORD(wp) == LBN_SELCHANGE) ||
+      (c->kind == ControlKind::ComboBox && HIWORD(wp) == CBN_SELCHANGE)) {
+    const int index = static_cast<int>(SendMessageA(h, list ? LB_GETCURSEL : CB_GETCURSEL, 0, 0));
+    shown_[c].itemIndex = index;
+    Fire([&] { form_.Select(name, index); });
+    return true;
+  }
+  if (list && HIWORD(wp) == LBN_DBLCLK) {
+    Fire([&] { form_.DoubleClick(name); });
+    return true;
+  }
+  return false;
+}
+
+// As a dialog does: the control that had the focus gets it back when the
+// window is activated again (after a message box, for example). True when
+// the focus was set here.
+bool View::OnActivate(WPARAM wp) {
+  if (LOWORD(wp) == WA_INACTIVE) {
+    HWND focus = GetFocus();
+    if (focus && IsChild(hwnd_, focus)) savedFocus_ = focus;
+    return false;
+  }
+  if (HIWORD(wp)) return false;  // activated while minimized
+  if (savedFocus_ && IsWindow(savedFocus_) && IsWindowVisible(savedFocus_) &&
+      IsWindowEnabled(savedFocus_)) {
+    SetFocus(savedFocus_);
+  } else {
+    FocusActive();
+  }
+  return true;
+}
+
+// A timer's tick; the timer's id is its control's.
+void View::OnTimer(WPARAM id) {
+  const auto& all = form_.Controls();
+  const size_t index = static_cast<size_t>(id) - kFirstId;
+  if (index < all.size() && all[index]->kind == ControlKind::Timer) {
+    const std::string name = all[index]->name;
+    Fire([&] { form_.Tick(name); });
+  }
+}
+
+// A new client size: the aligned controls follow it.
+void View::OnSize(int clientWidth, int clientHeight) {
+  form_.clientWidth = clientWidth;
+  form_.clientHeight = clientHeight;
+  form_.Realign();
+  Push();
+  InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+// One item of a check list box: the box, then the caption, highlighted when
+// selected.
+void DrawCheckItem(const DRAWITEMSTRUCT& di, const Control& c) {
+  const bool selected = di.itemState & ODS_SELECTED;
+  FillRect(di.hDC, &di.rcItem, GetSysColorBrush(COLOR_WINDOW));
+  if (di.itemID >= c.items.size()) return;
+  const CheckItem& item = c.items[di.itemID];
+  RECT box{di.rcItem.left + 2, di.rcItem.top, di.rcItem.left + 2 + 13, di.rcItem.top + 13};
+  DrawFrameControl(di.hDC, &box, DFC_BUTTON,
+                   DFCS_BUTTONCHECK | DFCS_FLAT | (item.checked ? DFCS_CHECKED : 0));
+  RECT text = di.rcItem;
+  text.left += kCheckBoxWidth + 2;
+  if (selected) FillRect(di.hDC, &text, GetSysColorBrush(COLOR_HIGHLIGHT));
+  SetBkMode(di.hDC, TRANSPARENT);
+  SetTextColor(di.hDC, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+  RECT inner = text;
+  inner.left += 2;
+  DrawTextA(di.hDC, item.caption.c_str(), static_cast<int>(item.caption.size()), &inner,
+            DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+  if (di.itemState & ODS_FOCUS) DrawFocusRect(di.hDC, &text);
+}
+
 LRESULT View::Proc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
-    case WM_COMMAND: {
-      Control* c = ControlOf(reinterpret_cast<HWND>(lp));
-      if (!c) break;
-      const std::string name = c->name;
-      const HWND h = reinterpret_cast<HWND>(lp);
-      if (c->kind == ControlKind::Button && HIWORD(wp) == BN_CLICKED) {
-        Fire([&] { form_.Click(name); });
-        return 0;
-      }
-      const bool list = c->kind == ControlKind::ListBox;
-      if ((list && HIWORD(wp) == LBN_SELCHANGE) ||
-          (c->kind == ControlKind::ComboBox && HIWORD(wp) == CBN_SELCHANGE)) {
-        const int index =
-            static_cast<int>(SendMessageA(h, list ? LB_GETCURSEL : CB_GETCURSEL, 0, 0));
-        shown_[c].itemIndex = index;
-        Fire([&] { form_.Select(name, index); });
-        return 0;
-      }
-      if (list && HIWORD(wp) == LBN_DBLCLK) {
-        Fire([&] { form_.DoubleClick(name); });
-        return 0;
-      }
+    case WM_COMMAND:
+      if (OnCommand(wp, lp)) return 0;
       break;
-    }
-    case WM_TIMER: {
-      const auto& all = form_.Controls();
-      const size_t index = static_cast<size_t>(wp) - kFirstId;
-      if (index < all.size() && all[index]->kind == ControlKind::Timer) {
-        const std::string name = all[index]->name;
-        Fire([&] { form_.Tick(name); });
-      }
+    case WM_TIMER:
+      OnTimer(wp);
       return 0;
-    }
     case WM_CLOSE:
       Fire([&] { form_.Close(); });
       return 0;
@@ -168,29 +227,10 @@ LRESULT View::Proc(UINT msg, WPARAM wp, LPARAM lp) {
       }
       break;
     case WM_ACTIVATE:
-      // As a dialog does: the control that had the focus gets it back when
-      // the window is activated again (after a message box, for example).
-      if (LOWORD(wp) == WA_INACTIVE) {
-        HWND focus = GetFocus();
-        if (focus && IsChild(hwnd_, focus)) savedFocus_ = focus;
-      } else if (!HIWORD(wp)) {
-        if (savedFocus_ && IsWindow(savedFocus_) && IsWindowVisible(savedFocus_) &&
-            IsWindowEnabled(savedFocus_)) {
-          SetFocus(savedFocus_);
-        } else {
-          FocusActive();
-        }
-        return 0;
-      }
+      if (OnActivate(wp)) return 0;
       break;
     case WM_SIZE:
-      if (wp != SIZE_MINIMIZED && hwnd_) {
-        form_.clientWidth = LOWORD(lp);
-        form_.clientHeight = HIWORD(lp);
-        form_.Realign();
-        Push();
-        InvalidateRect(hwnd_, nullptr, TRUE);
-      }
+      if (wp != SIZE_MINIMIZED && hwnd_) OnSize(LOWORD(lp), HIWORD(lp));
       break;
     case WM_GETMINMAXINFO: {
       auto* info = reinterpret_cast<MINMAXINFO*>(lp);
@@ -224,23 +264,7 @@ LRESULT View::Proc(UINT msg, WPARAM wp, LPARAM lp) {
       auto* di = reinterpret_cast<DRAWITEMSTRUCT*>(lp);
       Control* c = ControlOf(di->hwndItem);
       if (!c || c->kind != ControlKind::CheckListBox) break;
-      const bool selected = di->itemState & ODS_SELECTED;
-      FillRect(di->hDC, &di->rcItem, GetSysColorBrush(COLOR_WINDOW));
-      if (di->itemID >= c->items.size()) return TRUE;
-      const CheckItem& item = c->items[di->itemID];
-      RECT box{di->rcItem.left + 2, di->rcItem.top, di->rcItem.left + 2 + 13, di->rcItem.top + 13};
-      DrawFrameControl(di->hDC, &box, DFC_BUTTON,
-                       DFCS_BUTTONCHECK | DFCS_FLAT | (item.checked ? DFCS_CHECKED : 0));
-      RECT text = di->rcItem;
-      text.left += kCheckBoxWidth + 2;
-      if (selected) FillRect(di->hDC, &text, GetSysColorBrush(COLOR_HIGHLIGHT));
-      SetBkMode(di->hDC, TRANSPARENT);
-      SetTextColor(di->hDC, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
-      RECT inner = text;
-      inner.left += 2;
-      DrawTextA(di->hDC, item.caption.c_str(), static_cast<int>(item.caption.size()), &inner,
-                DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
-      if (di->itemState & ODS_FOCUS) DrawFocusRect(di->hDC, &text);
+      DrawCheckItem(*di, *c);
       return TRUE;
     }
     default:

@@ -73,6 +73,99 @@ void PushItems(const Control& c, HWND h, Shown& s) {
   }
 }
 
+// The text of a memo, one line per paragraph, shown from its start.
+void PushMemo(const Control& c, HWND h, Shown& s) {
+  if (c.lines == s.lines) return;
+  std::string text;
+  for (size_t i = 0; i < c.lines.size(); ++i) {
+    if (i) text += "\r\n";
+    text += c.lines[i];
+  }
+  SetWindowTextA(h, text.c_str());
+  SendMessageA(h, EM_SETSEL, 0, 0);
+  SendMessageA(h, EM_SCROLLCARET, 0, 0);
+  s.lines = c.lines;
+}
+
+// Range and position of a progress bar. The range may change while the form
+// is shown (the copy window sets its maximum from the volumes and shortcuts).
+// A new range clamps the bar's position, so the position is sent again after it.
+void PushProgress(const Control& c, HWND h, Shown& s) {
+  if (c.minimum != s.minimum || c.maximum != s.maximum) {
+    SendMessageA(h, PBM_SETRANGE32, c.minimum, c.maximum);
+    s.minimum = c.minimum;
+    s.maximum = c.maximum;
+    s.position = -1;
+  }
+  if (c.position != s.position) SendMessageA(h, PBM_SETPOS, c.position, 0);
+  s.position = c.position;
+}
+
+void View::PushTimer(const Control& c, Shown& s) {
+  const UINT_PTR id = static_cast<UINT_PTR>(kFirstId + IndexOf(&c));
+  const bool on = c.enabled && c.interval > 0;
+  if (on && !s.timerOn) SetTimer(hwnd_, id, static_cast<UINT>(c.interval), nullptr);
+  if (!on && s.timerOn) KillTimer(hwnd_, id);
+  s.timerOn = on;
+}
+
+// Bevels and panels are painted by the form itself: a change of place or
+// visibility repaints it.
+void View::PushPainted(const Control& c, Shown& s) {
+  const RECT r = ClientRect(c);
+  const bool visible = EffectivelyVisible(c);
+  if (r.left != s.x || r.top != s.y || r.right - r.left != s.w || r.bottom - r.top != s.h ||
+      visible != s.visible) {
+    InvalidateRect(hwnd_, nullptr, TRUE);
+    s.x = r.left, s.y = r.top, s.w = r.right - r.left, s.h = r.bottom - r.top;
+    s.visible = visible;
+  }
+}
+
+bool View::PushWindow(Control& c, HWND h, Shown& s) {
+  bool labelChanged = false;
+  const RECT r = WindowRect(c);
+  const bool moved =
+      r.left != s.x || r.top != s.y || r.right - r.left != s.w || r.bottom - r.top != s.h;
+  if (moved) {
+    MoveWindow(h, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+    s.x = r.left, s.y = r.top, s.w = r.right - r.left, s.h = r.bottom - r.top;
+  }
+  switch (c.kind) {
+    case ControlKind::Memo:
+      PushMemo(c, h, s);
+      break;
+    case ControlKind::CheckListBox:
+      PushList(c, h, s);
+      break;
+    case ControlKind::ListBox:
+    case ControlKind::ComboBox:
+      PushItems(c, h, s);
+      break;
+    case ControlKind::ProgressBar:
+      PushProgress(c, h, s);
+      break;
+    default:
+      if (c.caption != s.caption) {
+        SetWindowTextA(h, c.caption.c_str());
+        s.caption = c.caption;
+        labelChanged = c.kind == ControlKind::Label;
+      }
+      break;
+  }
+  const bool visible = EffectivelyVisible(c);
+  if (visible != s.visible) {
+    ShowWindow(h, visible ? SW_SHOWNA : SW_HIDE);
+    s.visible = visible;
+    labelChanged = labelChanged || c.kind == ControlKind::Label;
+  }
+  if (c.enabled != s.enabled) {
+    EnableWindow(h, c.enabled);
+    s.enabled = c.enabled;
+  }
+  return labelChanged || (moved && c.kind == ControlKind::Label);
+}
+
 void View::Push() {
   if (!hwnd_) return;
   if (form_.caption != shownCaption_) {
@@ -84,87 +177,15 @@ void View::Push() {
     Control& c = *owned;
     Shown& s = shown_[&c];
     if (c.kind == ControlKind::Timer) {
-      const UINT_PTR id = static_cast<UINT_PTR>(kFirstId + IndexOf(&c));
-      const bool on = c.enabled && c.interval > 0;
-      if (on && !s.timerOn) SetTimer(hwnd_, id, static_cast<UINT>(c.interval), nullptr);
-      if (!on && s.timerOn) KillTimer(hwnd_, id);
-      s.timerOn = on;
-      continue;
+      PushTimer(c, s);
+    } else if (c.kind == ControlKind::Bevel || c.kind == ControlKind::Panel) {
+      PushPainted(c, s);
+    } else if (HWND h = HwndOf(&c)) {
+      if (PushWindow(c, h, s)) labelsChanged = true;
     }
-    if (c.kind == ControlKind::Bevel || c.kind == ControlKind::Panel) {
-      const RECT r = ClientRect(c);
-      const bool visible = EffectivelyVisible(c);
-      if (r.left != s.x || r.top != s.y || r.right - r.left != s.w || r.bottom - r.top != s.h ||
-          visible != s.visible) {
-        InvalidateRect(hwnd_, nullptr, TRUE);
-        s.x = r.left, s.y = r.top, s.w = r.right - r.left, s.h = r.bottom - r.top;
-        s.visible = visible;
-      }
-      continue;
-    }
-    HWND h = HwndOf(&c);
-    if (!h) continue;
-    const RECT r = WindowRect(c);
-    const bool moved =
-        r.left != s.x || r.top != s.y || r.right - r.left != s.w || r.bottom - r.top != s.h;
-    if (moved) {
-      MoveWindow(h, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
-      s.x = r.left, s.y = r.top, s.w = r.right - r.left, s.h = r.bottom - r.top;
-    }
-    switch (c.kind) {
-      case ControlKind::Memo:
-        if (c.lines != s.lines) {
-          std::string text;
-          for (size_t i = 0; i < c.lines.size(); ++i) {
-            if (i) text += "\r\n";
-            text += c.lines[i];
-          }
-          SetWindowTextA(h, text.c_str());
-          SendMessageA(h, EM_SETSEL, 0, 0);
-          SendMessageA(h, EM_SCROLLCARET, 0, 0);
-          s.lines = c.lines;
-        }
-        break;
-      case ControlKind::CheckListBox:
-        PushList(c, h, s);
-        break;
-      case ControlKind::ListBox:
-      case ControlKind::ComboBox:
-        PushItems(c, h, s);
-        break;
-      case ControlKind::ProgressBar:
-        // The range may change while the form is shown (the copy window sets
-        // its maximum from the volumes and shortcuts). A new range clamps the
-        // bar's position, so the position is sent again after it.
-        if (c.minimum != s.minimum || c.maximum != s.maximum) {
-          SendMessageA(h, PBM_SETRANGE32, c.minimum, c.maximum);
-          s.minimum = c.minimum;
-          s.maximum = c.maximum;
-          s.position = -1;
-        }
-        if (c.position != s.position) SendMessageA(h, PBM_SETPOS, c.position, 0);
-        s.position = c.position;
-        break;
-      default:
-        if (c.caption != s.caption) {
-          SetWindowTextA(h, c.caption.c_str());
-          s.caption = c.caption;
-          if (c.kind == ControlKind::Label) labelsChanged = true;
-        }
-        break;
-    }
-    const bool visible = EffectivelyVisible(c);
-    if (visible != s.visible) {
-      ShowWindow(h, visible ? SW_SHOWNA : SW_HIDE);
-      s.visible = visible;
-      if (c.kind == ControlKind::Label) labelsChanged = true;
-    }
-    if (c.enabled != s.enabled) {
-      EnableWindow(h, c.enabled);
-      s.enabled = c.enabled;
-    }
-    if (moved && c.kind == ControlKind::Label) labelsChanged = true;
   }
+  // Labels may overlap (the title and its shadow): when one changes, all
+  // of them are painted again.
   if (labelsChanged) {
     for (auto& [h, c] : byHwnd_) {
       if (c->kind == ControlKind::Label) InvalidateRect(h, nullptr, FALSE);
