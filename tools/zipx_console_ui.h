@@ -3,20 +3,13 @@
 // otherwise No or Cancel); dialogs are cancelled.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/headless_ui.h"
 
 namespace zipx {
 
-class ConsoleUi : public platform::Ui {
+class ConsoleUi : public platform::HeadlessUi {
  public:
   platform::Button MessageBox(const platform::MessageBoxRequest& request) override;
-  bool ChooseFolder(const std::string&, std::string&) override { return false; }
-  bool OpenFileDialog(const std::string&, const std::string&, std::string&) override {
-    return false;
-  }
-  void ProcessMessages() override {}
-  void SetCursor(platform::Cursor) override {}
-  int ShowModal(platform::Form&) override { return 0; }
 };
 
 }  // namespace zipx

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "installer/inst_f3.h"
+#include "tests/common/forwarding_ui.h"
 #include "tests/installer/run_fixture.h"
 
 namespace run_test {
@@ -21,29 +22,18 @@ struct Snapshot {
 
 // Passes everything on to the scripted interface and takes a snapshot of the
 // copy window whenever a message box comes up.
-class ObservingUi : public platform::Ui {
+class ObservingUi : public testing_support::ForwardingUi {
  public:
   ObservingUi(platform::Ui& inner, std::function<Snapshot()> take)
-      : inner_(inner), take_(std::move(take)) {}
+      : ForwardingUi(inner), take_(std::move(take)) {}
   std::vector<Snapshot> atBoxes;
 
   platform::Button MessageBox(const platform::MessageBoxRequest& request) override {
     atBoxes.push_back(take_());
     return inner_.MessageBox(request);
   }
-  bool ChooseFolder(const std::string& title, std::string& folder) override {
-    return inner_.ChooseFolder(title, folder);
-  }
-  bool OpenFileDialog(const std::string& title, const std::string& filter,
-                      std::string& file) override {
-    return inner_.OpenFileDialog(title, filter, file);
-  }
-  void ProcessMessages() override { inner_.ProcessMessages(); }
-  void SetCursor(platform::Cursor cursor) override { inner_.SetCursor(cursor); }
-  int ShowModal(platform::Form& form) override { return inner_.ShowModal(form); }
 
  private:
-  platform::Ui& inner_;
   std::function<Snapshot()> take_;
 };
 

@@ -11,6 +11,7 @@
 #include <functional>
 #include <set>
 
+#include "tests/common/forwarding_ui.h"
 #include "tests/installer/posix_run_fixture.h"
 
 namespace run_test {
@@ -43,10 +44,10 @@ class FaultInjectionTest : public PosixRunTest {
 
 // Passes everything to the scripted user interface and runs an action once
 // the n-th message box has been answered, as a user acting meanwhile would.
-class AfterBox : public platform::Ui {
+class AfterBox : public testing_support::ForwardingUi {
  public:
   AfterBox(platform::Ui& inner, int n, std::function<void()> action)
-      : inner_(inner), saved_(platform::Current().ui), n_(n), action_(std::move(action)) {
+      : ForwardingUi(inner), saved_(platform::Current().ui), n_(n), action_(std::move(action)) {
     platform::Current().ui = this;
   }
   ~AfterBox() override { platform::Current().ui = saved_; }
@@ -55,18 +56,8 @@ class AfterBox : public platform::Ui {
     if (++shown_ == n_) action_();
     return b;
   }
-  bool ChooseFolder(const std::string& t, std::string& f) override {
-    return inner_.ChooseFolder(t, f);
-  }
-  bool OpenFileDialog(const std::string& t, const std::string& m, std::string& f) override {
-    return inner_.OpenFileDialog(t, m, f);
-  }
-  void ProcessMessages() override { inner_.ProcessMessages(); }
-  void SetCursor(platform::Cursor c) override { inner_.SetCursor(c); }
-  int ShowModal(platform::Form& form) override { return inner_.ShowModal(form); }
 
  private:
-  platform::Ui& inner_;
   platform::Ui* saved_;
   int n_, shown_ = 0;
   std::function<void()> action_;

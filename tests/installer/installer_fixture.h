@@ -18,6 +18,8 @@
 #include "platform/platform.h"
 #include "platform/scripted_ui.h"
 #include "tests/common/forwarding_files.h"
+#include "tests/common/forwarding_shell.h"
+#include "tests/common/refusing_registry.h"
 #include "tests/common/test_paths.h"
 
 namespace installer_test {
@@ -37,7 +39,8 @@ class OverlayFiles : public testing_support::ForwardingFiles {
   bool DirectoryExists(const std::string& path) override;
 };
 
-class FakeRegistry : public platform::Registry {
+// Answers reads from the values and keys a test sets; writes fail.
+class FakeRegistry : public testing_support::RefusingRegistry {
  public:
   std::map<std::string, std::string> values;  // "KEY|name" -> value
   std::set<std::string> keys;
@@ -46,50 +49,16 @@ class FakeRegistry : public platform::Registry {
   bool OpenKey(platform::RootKey root, const std::string& key, uint32_t access) override;
   bool ReadString(platform::RootKey root, const std::string& key, const std::string& name,
                   std::string& value) override;
-  bool WriteDefault(platform::RootKey, const std::string&, const std::string&) override {
-    return false;
-  }
-  bool ReadValue(platform::RootKey, const std::string&, const std::string&,
-                 platform::RegistryValue&) override {
-    return false;
-  }
-  bool WriteValue(platform::RootKey, const std::string&, const std::string&,
-                  const platform::RegistryValue&) override {
-    return false;
-  }
-  bool DeleteValue(platform::RootKey, const std::string&, const std::string&) override {
-    return false;
-  }
-  bool DeleteKey(platform::RootKey, const std::string&) override { return false; }
 };
 
-class FakeShell : public platform::Shell {
+// A machine's folders as a fresh Windows installation names them.
+class FakeShell : public testing_support::FolderShell {
  public:
-  explicit FakeShell(platform::Shell& real) : real_(real) {}
-  std::string exePath, systemDir = "C:\\WINDOWS\\system32";
-  std::string programsDir = "C:\\Menu\\Programs", desktopDir = "C:\\Users\\Desktop";
-
-  std::string ExePath() override { return exePath; }
-  std::string SystemDir() override { return systemDir; }
-  std::string SpecialFolderPath(platform::SpecialFolder folder) override {
-    return folder == platform::SpecialFolder::Programs ? programsDir : desktopDir;
+  explicit FakeShell(platform::Shell& real) : FolderShell(real) {
+    systemDir = "C:\\WINDOWS\\system32";
+    programsDir = "C:\\Menu\\Programs";
+    desktopDir = "C:\\Users\\Desktop";
   }
-  bool CreateShellLink(const platform::ShellLink&, const std::string&) override { return false; }
-  bool Execute(const platform::ExecuteRequest&) override { return false; }
-  platform::DriveType GetDriveType(const std::string& root) override {
-    return real_.GetDriveType(root);
-  }
-  bool GetVolumeLabel(const std::string& root, std::string& label) override {
-    return real_.GetVolumeLabel(root, label);
-  }
-  platform::ResourceStatus FindResource(const std::string& type, const std::string& name,
-                                        const uint8_t*& data, uint32_t& size) override {
-    return real_.FindResource(type, name, data, size);
-  }
-  std::string LoadString(uint32_t id) override { return real_.LoadString(id); }
-
- private:
-  platform::Shell& real_;
 };
 
 // Installs the fakes for one test, with a distribution folder that holds

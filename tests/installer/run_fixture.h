@@ -18,6 +18,8 @@
 #include "platform/platform.h"
 #include "platform/scripted_ui.h"
 #include "tests/common/forwarding_files.h"
+#include "tests/common/forwarding_shell.h"
+#include "tests/common/refusing_registry.h"
 #include "tests/common/test_paths.h"
 
 namespace run_test {
@@ -54,7 +56,8 @@ class RunFiles : public testing_support::ForwardingFiles {
 };
 
 // Registry writes in order; keys compared without regard to letter case.
-class RecordingRegistry : public platform::Registry {
+// No key exists before a run (reads fail), so a rollback only deletes keys.
+class RecordingRegistry : public testing_support::RefusingRegistry {
  public:
   struct Write {
     platform::RootKey root;
@@ -63,66 +66,29 @@ class RecordingRegistry : public platform::Registry {
   std::vector<Write> writes;
   int failAtWrite = -1;  // the write with this 0-based number (and only it) fails
 
-  bool OpenKey(platform::RootKey, const std::string&, uint32_t) override { return false; }
-  bool ReadString(platform::RootKey, const std::string&, const std::string&,
-                  std::string&) override {
-    return false;
-  }
   bool WriteDefault(platform::RootKey root, const std::string& key,
                     const std::string& value) override;
-  // No key exists before a run, so a rollback only deletes keys.
-  bool ReadValue(platform::RootKey, const std::string&, const std::string&,
-                 platform::RegistryValue&) override {
-    return false;
-  }
-  bool WriteValue(platform::RootKey, const std::string&, const std::string&,
-                  const platform::RegistryValue&) override {
-    return false;
-  }
-  bool DeleteValue(platform::RootKey, const std::string&, const std::string&) override {
-    return false;
-  }
   bool DeleteKey(platform::RootKey, const std::string&) override { return true; }
 };
 
 // Records links (and saves a small file at each link path so that it exists
 // on disk) and started programs.
-class RecordingShell : public platform::Shell {
+class RecordingShell : public testing_support::FolderShell {
  public:
-  explicit RecordingShell(platform::Shell& real) : real_(real) {}
+  using FolderShell::FolderShell;
   struct Link {
     std::string path;
     platform::ShellLink link;
   };
-  std::string exePath, systemDir, programsDir, desktopDir;
   std::vector<Link> links;
   std::vector<platform::ExecuteRequest> started;
   bool linksFail = false;
 
-  std::string ExePath() override { return exePath; }
-  std::string SystemDir() override { return systemDir; }
-  std::string SpecialFolderPath(platform::SpecialFolder folder) override {
-    return folder == platform::SpecialFolder::Programs ? programsDir : desktopDir;
-  }
   bool CreateShellLink(const platform::ShellLink& link, const std::string& linkPath) override;
   bool Execute(const platform::ExecuteRequest& request) override {
     started.push_back(request);
     return true;
   }
-  platform::DriveType GetDriveType(const std::string& root) override {
-    return real_.GetDriveType(root);
-  }
-  bool GetVolumeLabel(const std::string& root, std::string& label) override {
-    return real_.GetVolumeLabel(root, label);
-  }
-  platform::ResourceStatus FindResource(const std::string& type, const std::string& name,
-                                        const uint8_t*& data, uint32_t& size) override {
-    return real_.FindResource(type, name, data, size);
-  }
-  std::string LoadString(uint32_t id) override { return real_.LoadString(id); }
-
- private:
-  platform::Shell& real_;
 };
 
 class RunTest : public ::testing::Test {

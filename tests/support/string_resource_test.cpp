@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 #include "support/exceptions.h"
 #include "support/format.h"
+#include "tests/common/forwarding_shell.h"
 
 namespace {
 
@@ -18,22 +19,9 @@ using support::TS_StringResource;
 
 // Forwards to the installed shell, counts resource lookups and can serve
 // extra tables of its own.
-class CountingShell : public platform::Shell {
+class CountingShell : public testing_support::ForwardingShell {
  public:
-  explicit CountingShell(platform::Shell& real) : real_(real) {}
-  std::string ExePath() override { return real_.ExePath(); }
-  std::string SystemDir() override { return real_.SystemDir(); }
-  std::string SpecialFolderPath(platform::SpecialFolder f) override {
-    return real_.SpecialFolderPath(f);
-  }
-  bool CreateShellLink(const platform::ShellLink& l, const std::string& p) override {
-    return real_.CreateShellLink(l, p);
-  }
-  bool Execute(const platform::ExecuteRequest& r) override { return real_.Execute(r); }
-  platform::DriveType GetDriveType(const std::string& r) override { return real_.GetDriveType(r); }
-  bool GetVolumeLabel(const std::string& r, std::string& l) override {
-    return real_.GetVolumeLabel(r, l);
-  }
+  using ForwardingShell::ForwardingShell;
   platform::ResourceStatus FindResource(const std::string& type, const std::string& name,
                                         const uint8_t*& data, uint32_t& size) override {
     ++lookups;
@@ -46,15 +34,11 @@ class CountingShell : public platform::Shell {
     }
     return real_.FindResource(type, name, data, size);
   }
-  std::string LoadString(uint32_t id) override { return real_.LoadString(id); }
 
   int lookups = 0;
   std::string lastName;
   std::vector<uint8_t> table;
   platform::ResourceStatus status = platform::ResourceStatus::Ok;
-
- private:
-  platform::Shell& real_;
 };
 
 // Installs a CountingShell for one test.
