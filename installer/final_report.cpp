@@ -33,7 +33,8 @@ bool PostInstallWillRun(const ProductProfile& p) {
          p.SetupRun;
 }
 
-std::string ComposeFinalReport(const ProductProfile& p, const ReportTexts& t) {
+std::string ComposeFinalReport(const ProductProfile& p, const ReportTexts& t,
+                               bool postInstallStarts) {
   const std::string product = p.ProductNounGenitive + " " + p.ProductName;
   const bool shortcutLine = p.ShortcutCount > 0 && p.LinksStartMenu;
   const std::string groupLine = Cp1251("Ярлыки ") + product + Cp1251(" помещены в группу \"") +
@@ -43,7 +44,7 @@ std::string ComposeFinalReport(const ProductProfile& p, const ReportTexts& t) {
   if (!t.HasProblems()) {
     std::string report = Cp1251("Установка ") + product + Cp1251(" успешно завершена.");
     if (shortcutLine) report += "\r\n" + groupLine;
-    if (PostInstallWillRun(p)) report += p.PostInstallNotice;
+    if (postInstallStarts) report += p.PostInstallNotice;
     return report;
   }
 

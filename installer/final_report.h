@@ -27,12 +27,15 @@ ReportTexts CompleteReportTexts(const std::string& notUpdated, const std::string
                                 const std::string& failedShortcuts, const std::string& groupError);
 
 // True when the post-install program is set, present and allowed to run.
+// The finishing pass asks once, so that the report's notice and the start
+// of the program cannot disagree.
 bool PostInstallWillRun(const ProductProfile& profile);
 
-// The final report: the success sentence (with the shortcut line and the
-// post-install notice where they apply) or, when there are problems, the
-// completion sentence, the problem lists and the two recommendations.
-std::string ComposeFinalReport(const ProductProfile& profile, const ReportTexts& texts);
+// The final report: the success sentence (with the shortcut line, and the
+// post-install notice when postInstallStarts) or, when there are problems,
+// the completion sentence, the problem lists and the two recommendations.
+std::string ComposeFinalReport(const ProductProfile& profile, const ReportTexts& texts,
+                               bool postInstallStarts);
 
 // Starts a program through the shell (default verb) without waiting for it.
 // showMode 0: shown, 1: maximized, 2: minimized, 3: minimized without

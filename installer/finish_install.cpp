@@ -36,14 +36,15 @@ void TInstF3::FinishInstall() {
   const ReportTexts texts =
       CompleteReportTexts(NotUpdatedFiles, NotCreatedFiles, FailedShortcuts, GroupError);
   Outcome = texts.HasProblems() ? roCompletedWithProblems : roCompleted;
+  const bool postInstallStarts = !texts.HasProblems() && PostInstallWillRun(p);
   if (texts.HasProblems() || p.FinalMessage) {
     platform::MessageBoxRequest box;
     box.kind = platform::MessageKind::Information;
-    box.text = ComposeFinalReport(p, texts);
+    box.text = ComposeFinalReport(p, texts, postInstallStarts);
     box.buttons = platform::kButtonOk;
     platform::ui().MessageBox(box);
   }
-  if (!texts.HasProblems() && PostInstallWillRun(p))
+  if (postInstallStarts)
     StartProgram(p.PostInstallProgram, p.PostInstallParams, p.PostInstallDir, 0);
   EndProgram();
 }

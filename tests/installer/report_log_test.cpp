@@ -53,7 +53,7 @@ TEST(FinalReport, Compositions) {
     p.LinksStartMenu = c.startMenu;
     const auto texts =
         installer::CompleteReportTexts(c.notUpdated, c.notCreated, c.failedLinks, c.groupError);
-    EXPECT_EQ(installer::ComposeFinalReport(p, texts), c.expected) << c.name;
+    EXPECT_EQ(installer::ComposeFinalReport(p, texts, false), c.expected) << c.name;
   }
   installer::ResetProfile();
 }
