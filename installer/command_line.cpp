@@ -2,6 +2,7 @@
 
 #include "installer/profile.h"
 #include "support/cp1251.h"
+#include "support/path_text.h"
 
 namespace installer {
 
@@ -40,13 +41,6 @@ constexpr SwitchEntry kSwitches[] = {
     {"LOG", SwitchId::Log, true},
 };
 
-std::string Trimmed(const std::string& s) {
-  size_t first = 0, last = s.size();
-  while (first < last && (s[first] == ' ' || s[first] == '\t')) ++first;
-  while (last > first && (s[last - 1] == ' ' || s[last - 1] == '\t')) --last;
-  return s.substr(first, last - first);
-}
-
 // A Windows path as a switch may give it: "/" becomes "\"; characters that
 // no Windows path holds, and a colon anywhere but after a drive letter, make
 // it malformed. With absolute set, it must start with a drive letter and a
@@ -75,7 +69,7 @@ std::vector<std::string> ComponentList(const std::string& value) {
   while (start <= value.size()) {
     size_t comma = value.find(',', start);
     if (comma == std::string::npos) comma = value.size();
-    const std::string name = Trimmed(value.substr(start, comma - start));
+    const std::string name = support::TrimBlanks(value.substr(start, comma - start));
     if (!name.empty()) names.push_back(name);
     start = comma + 1;
   }

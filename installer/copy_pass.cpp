@@ -11,20 +11,13 @@
 #include "platform/platform.h"
 #include "support/cp1251.h"
 #include "support/exceptions.h"
+#include "support/path_text.h"
 
 namespace installer {
 
 using support::Cp1251;
 
 namespace {
-
-// Drops leading and trailing blanks and control characters.
-std::string Trim(const std::string& s) {
-  size_t first = 0, last = s.size();
-  while (first < last && static_cast<unsigned char>(s[first]) <= ' ') ++first;
-  while (last > first && static_cast<unsigned char>(s[last - 1]) <= ' ') --last;
-  return s.substr(first, last - first);
-}
 
 template <size_t N>
 int32_t Used(int32_t count) {
@@ -77,7 +70,7 @@ void TInstF3::PrepareRun() {
   ProductProfile& p = Profile();
   p.PostInstallProgram = ExpandInstallDir(p.PostInstallProgram);
   p.PostInstallDir = ExpandInstallDir(p.PostInstallDir);
-  p.SetupParams = Trim(ExpandStartDir(ExpandInstallDir(p.SetupParams)));
+  p.SetupParams = support::Trim(ExpandStartDir(ExpandInstallDir(p.SetupParams)));
   p.PostInstallParams =
       p.SetupParams.empty() ? ExpandInstallDir(p.PostInstallParams) : p.SetupParams;
   for (int32_t i = 0; i < Used<kProductDirSlots>(p.ProductDirCount); ++i) {

@@ -8,11 +8,15 @@
 #include "installer/settings.h"
 #include "platform/platform.h"
 #include "support/cp1251.h"
+#include "support/path_text.h"
 
 namespace installer {
 
 using platform::ControlKind;
+using support::ChangeFileExt;
 using support::Cp1251;
+using support::FileNameOf;
+using support::FolderOf;
 
 namespace {
 
@@ -25,19 +29,6 @@ platform::Font Arial(int height, bool boldItalic, uint32_t color = platform::kCo
   f.bold = f.italic = boldItalic;
   f.color = color;
   return f;
-}
-
-// The folder of a path, without its trailing backslash ("E:\setup.exe" gives "E:").
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.find_last_of("\\:");
-  std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-  if (!folder.empty() && folder.back() == '\\') folder.pop_back();
-  return folder;
-}
-
-std::string FileNameOf(const std::string& path) {
-  const size_t slash = path.find_last_of("\\:");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 }  // namespace

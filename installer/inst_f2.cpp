@@ -3,19 +3,14 @@
 #include "installer/profile.h"
 #include "platform/platform.h"
 #include "support/cp1251.h"
+#include "support/path_text.h"
 
 namespace installer {
 
 using platform::ControlKind;
+using support::Trim;
 
 namespace {
-
-std::string Trim(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return s.substr(b, e - b);
-}
 
 bool IsBreakLine(const std::string& line) {
   if (line.empty()) return true;
@@ -119,12 +114,7 @@ bool TInstF2::LoadReflowed(const std::string& path) {
   std::string text;
   bool ok = file != nullptr;
   if (ok) {
-    char chunk[8192];
-    for (;;) {
-      const int32_t n = file->Read(chunk, sizeof chunk);
-      if (n <= 0) break;
-      text.append(chunk, static_cast<size_t>(n));
-    }
+    text = platform::ReadToEnd(*file);
     ok = static_cast<int64_t>(text.size()) == file->Size();
     if (!ok) error = "Stream read error";  // what the streams say of a short read
   }

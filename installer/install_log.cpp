@@ -14,14 +14,7 @@ std::string ReadWholeFile(const std::string& path) {
   auto& files = platform::files();
   auto file = files.Open(path, platform::OpenMode::ReadShareRead, nullptr);
   if (!file) throw ReadFailure(path, files.LastError());
-  std::string bytes;
-  char buffer[4096];
-  for (;;) {
-    const int32_t n = file->Read(buffer, sizeof buffer);
-    if (n <= 0) break;
-    bytes.append(buffer, static_cast<size_t>(n));
-  }
-  return bytes;
+  return platform::ReadToEnd(*file);
 }
 
 // Writes a file in full and has the system put it on the disk; a file that

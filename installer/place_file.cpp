@@ -11,10 +11,12 @@
 #include "installer/run_log.h"
 #include "platform/platform.h"
 #include "support/cp1251.h"
+#include "support/path_text.h"
 
 namespace installer {
 
 using support::Cp1251;
+using support::FolderOf;
 
 namespace {
 
@@ -22,24 +24,12 @@ const char kSystemPrefix[] = "SYSTEM\\";
 constexpr size_t kSystemPrefixLength = sizeof kSystemPrefix - 1;
 constexpr size_t kSystemNameMax = 200;  // characters of a system member's name kept
 
-std::string FolderPart(const std::string& path) {
-  const size_t slash = path.rfind('\\');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
-std::string TrimBlanks(const std::string& s) {
-  size_t first = 0, last = s.size();
-  while (first < last && static_cast<unsigned char>(s[first]) <= ' ') ++first;
-  while (last > first && static_cast<unsigned char>(s[last - 1]) <= ' ') --last;
-  return s.substr(first, last - first);
-}
-
 bool IsExcluded(const std::string& name) {
   const ProductProfile& p = Profile();
-  const std::string dir = FolderPart(name);
+  const std::string dir = FolderOf(name);
   if (dir.empty() || !p.ExcludedComponents) return false;
   auto& text = platform::text();
-  const std::string top = TrimBlanks(text.UpperCase(dir.substr(0, dir.find('\\'))));
+  const std::string top = support::Trim(text.UpperCase(dir.substr(0, dir.find('\\'))));
   for (const std::string& excluded : *p.ExcludedComponents) {
     if (text.Compare(excluded, top, true) == 0) return true;
   }
@@ -108,7 +98,7 @@ void TInstF3::PlaceFile(const std::string& name) {
     return;
   }
 
-  const std::string targetDir = FolderPart(target);
+  const std::string targetDir = FolderOf(target);
   if (!targetDir.empty() && !files.DirectoryExists(targetDir)) {
     MakeFolder(targetDir);
     RecordProductDir(targetDir);

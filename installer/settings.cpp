@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 #include "platform/profile_string.h"
+#include "support/path_text.h"
 
 namespace installer {
 
@@ -51,14 +52,9 @@ bool ParseFlag(const std::string& text, bool& value) {
   return true;
 }
 
-std::string ChangeFileExt(const std::string& path, const std::string& ext) {
-  const size_t slash = path.find_last_of("\\:");
-  const size_t dot = path.rfind('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return path + ext;
-  return path.substr(0, dot) + ext;
+std::string SettingsPath(const std::string& exePath) {
+  return support::ChangeFileExt(exePath, ".ini");
 }
-
-std::string SettingsPath(const std::string& exePath) { return ChangeFileExt(exePath, ".ini"); }
 
 void LoadSettings(ProductProfile& p, const std::string& iniPath) {
   p.PresetInstallDir.clear();

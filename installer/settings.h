@@ -20,8 +20,4 @@ std::string SettingsPath(const std::string& exePath);
 // defaults when it does not exist. Needs ProgramFilesDir for the folder preset.
 void LoadSettings(ProductProfile& profile, const std::string& iniPath);
 
-// The file path with its extension (after the last "." of the file name)
-// replaced by ext, which includes the dot; appended when there is none.
-std::string ChangeFileExt(const std::string& path, const std::string& ext);
-
 }  // namespace installer

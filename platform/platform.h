@@ -50,6 +50,10 @@ class File {
   virtual bool Flush() = 0;
 };
 
+// The bytes of a file from its position to its end, or up to the first read
+// that fails.
+std::string ReadToEnd(File& file);
+
 // Windows file attribute bits, as stored in ZIP external attributes.
 constexpr uint32_t kAttrReadOnly = 0x01;
 constexpr uint32_t kAttrHidden = 0x02;

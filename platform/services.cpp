@@ -2,6 +2,17 @@
 
 namespace platform {
 
+std::string ReadToEnd(File& file) {
+  std::string bytes;
+  char chunk[8192];
+  for (;;) {
+    const int32_t n = file.Read(chunk, sizeof chunk);
+    if (n <= 0) break;
+    bytes.append(chunk, static_cast<size_t>(n));
+  }
+  return bytes;
+}
+
 void Files::ForceDirectories(const std::string& path) {
   std::string p = path;
   while (p.size() > 1 && (p.back() == '\\' || p.back() == '/')) p.pop_back();

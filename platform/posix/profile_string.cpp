@@ -3,19 +3,15 @@
 #include "platform/profile_string.h"
 
 #include "platform/platform.h"
+#include "support/path_text.h"
 
 namespace platform {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+using support::TrimBlanks;
 
-std::string Trim(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && IsBlank(s[b])) ++b;
-  while (e > b && IsBlank(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 bool SameAscii(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
@@ -36,12 +32,7 @@ std::string Limit(std::string s, size_t bufferSize) {
 bool ReadWholeFile(const std::string& path, std::string& text) {
   auto f = files().Open(path, OpenMode::ReadShareRead, nullptr);
   if (!f) return false;
-  char chunk[4096];
-  for (;;) {
-    const int32_t n = f->Read(chunk, sizeof chunk);
-    if (n <= 0) break;
-    text.append(chunk, static_cast<size_t>(n));
-  }
+  text = ReadToEnd(*f);
   return true;
 }
 
@@ -67,13 +58,13 @@ std::string ReadProfileString(const std::string& file, const std::string& sectio
     std::string line = text.substr(pos, end - pos);
     pos = end + 1;
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    const std::string trimmed = Trim(line);
+    const std::string trimmed = TrimBlanks(line);
     if (!trimmed.empty() && trimmed[0] == '[') {
       // Only the first section of the name is searched, as Windows does.
       if (inSection) break;
       size_t close = trimmed.find(']');
       const std::string name =
-          Trim(trimmed.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+          TrimBlanks(trimmed.substr(1, close == std::string::npos ? std::string::npos : close - 1));
       inSection = !sectionSeen && SameAscii(name, section);
       if (inSection) sectionSeen = true;
       continue;
@@ -81,8 +72,8 @@ std::string ReadProfileString(const std::string& file, const std::string& sectio
     if (!inSection) continue;
     const size_t eq = trimmed.find('=');
     if (eq == std::string::npos) continue;
-    if (!SameAscii(Trim(trimmed.substr(0, eq)), key)) continue;
-    std::string value = Trim(trimmed.substr(eq + 1));
+    if (!SameAscii(TrimBlanks(trimmed.substr(0, eq)), key)) continue;
+    std::string value = TrimBlanks(trimmed.substr(eq + 1));
     if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0]) {
       value = value.substr(1, value.size() - 2);
     }

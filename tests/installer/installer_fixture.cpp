@@ -1,17 +1,13 @@
 #include "tests/installer/installer_fixture.h"
 
 #include "support/cp1251.h"
+#include "support/path_text.h"
 
 namespace installer_test {
 
 namespace {
 
 std::string Upper(std::string s) { return installer::UpperAscii(std::move(s)); }
-
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('\\');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
 
 }  // namespace
 
@@ -20,7 +16,8 @@ std::string A(const char* utf8) { return support::Cp1251(utf8); }
 std::unique_ptr<platform::File> OverlayFiles::Open(const std::string& path, platform::OpenMode mode,
                                                    std::string* errorText) {
   const bool write = mode == platform::OpenMode::Create;
-  if ((write && readOnlyFolders.count(FolderOf(path))) || (!write && unreadableFiles.count(path))) {
+  if ((write && readOnlyFolders.count(support::FolderOf(path))) ||
+      (!write && unreadableFiles.count(path))) {
     if (errorText) *errorText = "Access is denied";
     return nullptr;
   }

@@ -3,6 +3,7 @@
 #include "archive/crc32.h"
 #include "archive/zip_crypto.h"
 #include "support/cp1251.h"
+#include "support/path_text.h"
 
 namespace run_test {
 
@@ -174,8 +175,7 @@ std::string RunTest::Read(const std::string& path) const {
 }
 
 void RunTest::Write(const std::string& path, const std::string& bytes) {
-  const size_t slash = path.rfind('\\');
-  files_->ForceDirectories(path.substr(0, slash));
+  files_->ForceDirectories(support::FolderOf(path));
   ASSERT_TRUE(testing_support::WriteFileBytes(path, bytes)) << path;
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/profile_string.h"
+#include "support/path_text.h"
 #include "tests/installer/installer_fixture.h"
 
 namespace installer_test {
@@ -43,7 +44,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(SettingsPath, ReplacesOnlyTheFileNamesExtension) {
   EXPECT_EQ(installer::SettingsPath("D:\\dist\\setup.exe"), "D:\\dist\\setup.ini");
   EXPECT_EQ(installer::SettingsPath("D:\\v1.2\\setup"), "D:\\v1.2\\setup.ini");
-  EXPECT_EQ(installer::ChangeFileExt("E:\\a.b.exe", ".dat"), "E:\\a.b.dat");
+  EXPECT_EQ(support::ChangeFileExt("E:\\a.b.exe", ".dat"), "E:\\a.b.dat");
 }
 
 class SettingsTest : public ::testing::Test {
