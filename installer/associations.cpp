@@ -32,8 +32,7 @@ bool RegisterAssociation(const std::string& Extension, const std::string& Progra
 
 void TInstF3::RegisterAssociations() {
   const ProductProfile& p = Profile();
-  for (int32_t i = 0; i < p.AssociationCount && i < kAssociationSlots; ++i) {
-    const AssociationRecord& a = p.Associations[static_cast<size_t>(i)];
+  for (const AssociationRecord& a : InUse(p.Associations, p.AssociationCount)) {
     // The keys as they were, for a rollback.
     for (const std::string& key : AssociationKeys(a.Extension)) undo_.KeyBefore(key);
     const bool written =

@@ -40,8 +40,8 @@ bool IsKeptFile(const std::string& name) {
   const ProductProfile& p = Profile();
   auto& text = platform::text();
   const std::string upper = text.UpperCase(name);
-  for (int32_t i = 0; i < p.KeptFileCount && i < kKeptFileSlots; ++i) {
-    if (text.UpperCase(p.KeptFiles[static_cast<size_t>(i)]) == upper) return true;
+  for (const std::string& kept : InUse(p.KeptFiles, p.KeptFileCount)) {
+    if (text.UpperCase(kept) == upper) return true;
   }
   return false;
 }
@@ -63,8 +63,8 @@ void AddEntry(std::string& list, const std::string& path) { list += "\"" + path 
 void RecordProductDir(const std::string& dir) {
   ProductProfile& p = Profile();
   const std::string upper = UpperAscii(dir);
-  for (int32_t i = 0; i < p.ProductDirCount && i < kProductDirSlots; ++i) {
-    if (UpperAscii(p.ProductDirs[static_cast<size_t>(i)]) == upper) return;
+  for (const std::string& known : InUse(p.ProductDirs, p.ProductDirCount)) {
+    if (UpperAscii(known) == upper) return;
   }
   p.AddProductDir(upper);
 }

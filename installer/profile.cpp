@@ -67,10 +67,11 @@ ProductProfile& Storage() {
   return profile;
 }
 
-// Copies at most N entries of a definition table; returns the count used.
-template <size_t N>
-int32_t CopyTable(std::array<std::string, N>& to, const std::vector<std::string>& from) {
-  to.fill(std::string());
+// Copies at most N entries of a definition table and empties the other
+// slots; returns the count used.
+template <typename T, size_t N>
+int32_t CopyTable(std::array<T, N>& to, const std::vector<T>& from) {
+  to.fill(T());
   const size_t n = std::min(N, from.size());
   std::copy_n(from.begin(), n, to.begin());
   return static_cast<int32_t>(n);
@@ -88,19 +89,7 @@ std::string ResolveTokens(const std::string& s, const ProductProfile& p) {
   return out;
 }
 
-}  // namespace
-
-ProductProfile& Profile() { return Storage(); }
-
-void ResetProfile() { Storage() = ProductProfile(); }
-
-bool ProductProfile::AddProductDir(const std::string& dir) {
-  if (ProductDirCount < 0 || ProductDirCount >= kProductDirSlots) return false;
-  ProductDirs[static_cast<size_t>(ProductDirCount++)] = dir;
-  return true;
-}
-
-void FillProductTexts(ProductProfile& p, const ProductDefinition& d) {
+void CopyPlainTexts(ProductProfile& p, const ProductDefinition& d) {
   p.AppTitle = d.AppTitle;
   p.WindowCaption = d.WindowCaption;
   p.ProductTitle = d.ProductTitle;
@@ -122,7 +111,11 @@ void FillProductTexts(ProductProfile& p, const ProductDefinition& d) {
   p.PreviousVersionDir = d.PreviousVersionDir;
   p.ChooserCaption = d.ChooserCaption;
   p.ChooserText = d.ChooserText;
+  p.UninstallTexts = d.UninstallTexts;
+}
 
+// The texts made of the product's names and the definition's pieces.
+void ComposeTexts(ProductProfile& p, const ProductDefinition& d) {
   p.PreviousVersionNotice = Cp1251("Перед установкой данной версии ") + p.ProductNounGenitive +
                             " " + p.ProductName +
                             Cp1251(" необходимо удалить ранее установленную версию (команда ") +
@@ -131,31 +124,22 @@ void FillProductTexts(ProductProfile& p, const ProductDefinition& d) {
       Cp1251("В каталоге ") + "\"%InstallDir%\"" + Cp1251(" не найдены некоторые компоненты.") +
       "\r\n" + Cp1251("Для успешной установки ") + p.ProductNounGenitive + " " + p.ProductName +
       Cp1251(" необходимо, чтобы в указанном каталоге ") + d.HostRequirement;
-  p.UninstallTexts = d.UninstallTexts;
+}
 
-  p.VolumeCount = d.VolumeCount;
-  p.ChooserListHeight = d.ChooserListHeight;
-  p.AllowEmptyChoice = d.AllowEmptyChoice;
-
+void CopyTables(ProductProfile& p, const ProductDefinition& d) {
   p.KeptFileCount = CopyTable(p.KeptFiles, d.KeptFiles);
   p.ProductDirCount = CopyTable(p.ProductDirs, d.ProductDirs);
   CopyTable(p.RequiredFiles, d.RequiredFiles);
   p.RequiredFileCount = std::clamp<int32_t>(d.RequiredFileCount, 0, kRequiredFileSlots);
   p.UninstallExtraCount = CopyTable(p.UninstallExtras, d.UninstallExtras);
 
-  p.Shortcuts.fill(ShortcutRecord());
-  p.ShortcutCount = static_cast<int32_t>(std::min<size_t>(kShortcutSlots, d.Shortcuts.size()));
-  for (int32_t i = 0; i < p.ShortcutCount; ++i) {
-    ShortcutRecord r = d.Shortcuts[static_cast<size_t>(i)];
+  p.ShortcutCount = CopyTable(p.Shortcuts, d.Shortcuts);
+  for (ShortcutRecord& r : InUse(p.Shortcuts, p.ShortcutCount)) {
     for (std::string* f : {&r.Target, &r.Arguments, &r.WorkDir, &r.LinkDir, &r.LinkName}) {
       *f = ResolveTokens(*f, p);
     }
-    p.Shortcuts[static_cast<size_t>(i)] = r;
   }
-  p.Associations.fill(AssociationRecord());
-  p.AssociationCount =
-      static_cast<int32_t>(std::min<size_t>(kAssociationSlots, d.Associations.size()));
-  std::copy_n(d.Associations.begin(), p.AssociationCount, p.Associations.begin());
+  p.AssociationCount = CopyTable(p.Associations, d.Associations);
 
   // Captions and folders of the components go together; a caption without a
   // folder (or the reverse) does not make a component.
@@ -164,6 +148,27 @@ void FillProductTexts(ProductProfile& p, const ProductDefinition& d) {
             {d.ComponentCaptions.begin(), d.ComponentCaptions.begin() + components});
   p.ComponentCount =
       CopyTable(p.ComponentDirs, {d.ComponentDirs.begin(), d.ComponentDirs.begin() + components});
+}
+
+}  // namespace
+
+ProductProfile& Profile() { return Storage(); }
+
+void ResetProfile() { Storage() = ProductProfile(); }
+
+bool ProductProfile::AddProductDir(const std::string& dir) {
+  if (ProductDirCount < 0 || ProductDirCount >= kProductDirSlots) return false;
+  ProductDirs[static_cast<size_t>(ProductDirCount++)] = dir;
+  return true;
+}
+
+void FillProductTexts(ProductProfile& p, const ProductDefinition& d) {
+  CopyPlainTexts(p, d);
+  ComposeTexts(p, d);
+  p.VolumeCount = d.VolumeCount;
+  p.ChooserListHeight = d.ChooserListHeight;
+  p.AllowEmptyChoice = d.AllowEmptyChoice;
+  CopyTables(p, d);
 }
 
 std::string VolumeSuffix(int32_t volume) {

@@ -5,9 +5,11 @@
 // composes the texts that depend on them. All strings are Windows-1251.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -128,6 +130,18 @@ struct ProductProfile {
   // Appends a folder to ProductDirs; false (nothing recorded) when the table is full.
   bool AddProductDir(const std::string& dir);
 };
+
+// The entries in use of one of the profile's tables: the first count of
+// them, never fewer than none nor more than the table holds. Every reader of
+// a table goes through this, so a count out of range cannot reach past it.
+template <typename T, size_t N>
+std::span<T> InUse(std::array<T, N>& table, int32_t count) {
+  return std::span<T>(table.data(), static_cast<size_t>(std::clamp<int32_t>(count, 0, N)));
+}
+template <typename T, size_t N>
+std::span<const T> InUse(const std::array<T, N>& table, int32_t count) {
+  return std::span<const T>(table.data(), static_cast<size_t>(std::clamp<int32_t>(count, 0, N)));
+}
 
 // The process-wide profile.
 ProductProfile& Profile();

@@ -76,8 +76,7 @@ void TInstF3::CreateShortcuts() {
   auto& text = platform::text();
   const std::string desktop = text.UpperCase(p.DesktopDir);
   const std::string programs = text.UpperCase(p.ProgramsDir);
-  for (int32_t i = 0; i < p.ShortcutCount && i < kShortcutSlots; ++i) {
-    const ShortcutRecord& s = p.Shortcuts[static_cast<size_t>(i)];
+  for (const ShortcutRecord& s : InUse(p.Shortcuts, p.ShortcutCount)) {
     const std::string linkDir = text.UpperCase(s.LinkDir);
     if (linkDir == desktop && !p.LinksDesktop) continue;
     if (!programs.empty() && linkDir.find(programs) != std::string::npos && !p.LinksStartMenu)
