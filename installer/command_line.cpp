@@ -77,6 +77,31 @@ std::vector<std::string> ComponentList(const std::string& value) {
 }
 
 // Applies one argument; returns an empty text or the error naming it.
+// Sets what a switch without a value stands for.
+void SetFlag(SwitchId id, SetupSwitches& s) {
+  switch (id) {
+    case SwitchId::VerySilent:
+      s.verySilent = true;
+      s.silent = true;
+      break;
+    case SwitchId::Silent:
+      s.silent = true;
+      break;
+    case SwitchId::SuppressMsgBoxes:
+      s.suppressMsgBoxes = true;
+      break;
+    case SwitchId::NoIcons:
+      s.noIcons = true;
+      break;
+    case SwitchId::NoRun:
+      s.noRun = true;
+      break;
+    default:
+      s.help = true;
+      break;
+  }
+}
+
 std::string ApplyArgument(const std::string& arg, SetupSwitches& s) {
   const std::string unknown = Cp1251("Неизвестный параметр командной строки: ") + arg;
   if (arg.size() < 2 || (arg[0] != '/' && arg[0] != '-')) return unknown;
@@ -91,27 +116,7 @@ std::string ApplyArgument(const std::string& arg, SetupSwitches& s) {
   if (!entry->takesValue) {
     if (eq != std::string::npos)
       return Cp1251("Параметр ") + shown + Cp1251(" не имеет значения: ") + arg;
-    switch (entry->id) {
-      case SwitchId::VerySilent:
-        s.verySilent = true;
-        s.silent = true;
-        break;
-      case SwitchId::Silent:
-        s.silent = true;
-        break;
-      case SwitchId::SuppressMsgBoxes:
-        s.suppressMsgBoxes = true;
-        break;
-      case SwitchId::NoIcons:
-        s.noIcons = true;
-        break;
-      case SwitchId::NoRun:
-        s.noRun = true;
-        break;
-      default:
-        s.help = true;
-        break;
-    }
+    SetFlag(entry->id, s);
     s.understood.push_back(shown);
     return "";
   }
