@@ -17,14 +17,7 @@ namespace installer {
 
 using support::Cp1251;
 
-namespace {
-
-template <size_t N>
-int32_t Used(int32_t count) {
-  return count < 0 ? 0 : (count > static_cast<int32_t>(N) ? static_cast<int32_t>(N) : count);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 std::string ExpandInstallDir(const std::string& text) {
   return ReplaceMacro(text, "%INSTALLDIR%", Profile().InstallDir);
@@ -56,8 +49,8 @@ void TInstF3::FormShow() {
   std::string header;
   for (const std::string& text : p.UninstallTexts) header += text + "|";
   InstallList->push_back(header);
-  for (int32_t i = 0; i < Used<kUninstallExtraSlots>(p.UninstallExtraCount); ++i)
-    Record(ExpandInstallDir(p.UninstallExtras[static_cast<size_t>(i)]));
+  for (const std::string& extra : InUse(p.UninstallExtras, p.UninstallExtraCount))
+    Record(ExpandInstallDir(extra));
 
   Finished = false;
   RunVolumes();
@@ -73,27 +66,20 @@ void TInstF3::PrepareRun() {
   p.SetupParams = support::Trim(ExpandStartDir(ExpandInstallDir(p.SetupParams)));
   p.PostInstallParams =
       p.SetupParams.empty() ? ExpandInstallDir(p.PostInstallParams) : p.SetupParams;
-  for (int32_t i = 0; i < Used<kProductDirSlots>(p.ProductDirCount); ++i) {
-    std::string& dir = p.ProductDirs[static_cast<size_t>(i)];
-    dir = ExpandInstallDir(dir);
-  }
-  for (int32_t i = 0; i < Used<kShortcutSlots>(p.ShortcutCount); ++i) {
-    ShortcutRecord& s = p.Shortcuts[static_cast<size_t>(i)];
+  for (std::string& dir : InUse(p.ProductDirs, p.ProductDirCount)) dir = ExpandInstallDir(dir);
+  for (ShortcutRecord& s : InUse(p.Shortcuts, p.ShortcutCount)) {
     s.Target = ExpandInstallDir(s.Target);
     s.Arguments = ExpandInstallDir(s.Arguments);
     s.WorkDir = ExpandInstallDir(s.WorkDir);
     s.LinkDir = ExpandInstallDir(s.LinkDir);
   }
-  for (int32_t i = 0; i < Used<kAssociationSlots>(p.AssociationCount); ++i) {
-    AssociationRecord& a = p.Associations[static_cast<size_t>(i)];
+  for (AssociationRecord& a : InUse(p.Associations, p.AssociationCount))
     a.ProgramDir = ExpandInstallDir(a.ProgramDir);
-  }
 
   UnZipper1.Password = ArchivePassword();
 
-  auto& bar = form["ProgressBar1"];
-  bar.position = 0;
-  bar.maximum = p.VolumeCount * 100 + p.ShortcutCount * 5;
+  ProgressBar1.position = 0;
+  ProgressBar1.maximum = p.VolumeCount * 100 + p.ShortcutCount * 5;
 
   NotUpdatedFiles.clear();
   NotCreatedFiles.clear();
@@ -111,10 +97,7 @@ void TInstF3::PrepareRun() {
 bool TInstF3::MakeRunFolders() {
   ProductProfile& p = Profile();
   auto& files = platform::files();
-  for (int32_t i = 0; i < Used<kProductDirSlots>(p.ProductDirCount); ++i) {
-    const std::string& dir = p.ProductDirs[static_cast<size_t>(i)];
-    MakeFolder(dir);
-  }
+  for (const std::string& dir : InUse(p.ProductDirs, p.ProductDirCount)) MakeFolder(dir);
   const std::string uninst = p.InstallDir + "\\UNINST";
   if (!files.DirectoryExists(uninst) && !files.CreateDir(uninst)) {
     NoteFailure(CreateFolderFailure(uninst, files.LastError()));

@@ -35,43 +35,47 @@ std::function<bool()>& TFolderChooser::NetworkDialog() {
   return dialog;
 }
 
-TFolderChooser::TFolderChooser() : form("FolderChooser") {
+TFolderChooser::TFolderChooser()
+    : form("FolderChooser"),
+      Label1(form.Add("Label1", ControlKind::Label, 8, 8, 240, 13)),
+      Edit1(form.Add("Edit1", ControlKind::Edit, 8, 24, 336, 21)),
+      Label2(form.Add("Label2", ControlKind::Label, 8, 54, 200, 13)),
+      ListBox1(form.Add("ListBox1", ControlKind::ListBox, 8, 70, 232, 164)),
+      Label3(form.Add("Label3", ControlKind::Label, 8, 242, 200, 13)),
+      ComboBox1(form.Add("ComboBox1", ControlKind::ComboBox, 8, 258, 232, 200)),
+      Button1(form.Add("Button1", ControlKind::Button, 256, 70, 88, 25)),
+      Button2(form.Add("Button2", ControlKind::Button, 256, 102, 88, 25)),
+      Button3(form.Add("Button3", ControlKind::Button, 256, 258, 88, 25)) {
   form.borderStyle = platform::BorderStyle::Dialog;
   form.SetClientSize(352, 296);
   form.position = platform::FormPosition::ScreenCenter;
   form.caption = Cp1251("Выбор каталога");
 
-  form.Add("Label1", ControlKind::Label, 8, 8, 240, 13).caption = Cp1251("Имя каталога:");
-  auto& name = form.Add("Edit1", ControlKind::Edit, 8, 24, 336, 21);
-  name.tabOrder = 0;
-  form.Add("Label2", ControlKind::Label, 8, 54, 200, 13).caption = Cp1251("Каталоги:");
-  auto& tree = form.Add("ListBox1", ControlKind::ListBox, 8, 70, 232, 164);
-  tree.tabOrder = 1;
-  form.Add("Label3", ControlKind::Label, 8, 242, 200, 13).caption = Cp1251("Диски:");
-  auto& drives = form.Add("ComboBox1", ControlKind::ComboBox, 8, 258, 232, 200);
-  drives.tabOrder = 2;
-  auto& ok = form.Add("Button1", ControlKind::Button, 256, 70, 88, 25);
-  ok.caption = "OK";
-  ok.isDefault = true;
-  ok.tabOrder = 3;
-  auto& cancel = form.Add("Button2", ControlKind::Button, 256, 102, 88, 25);
-  cancel.caption = Cp1251("Отмена");
-  cancel.isCancel = true;
-  cancel.modalResult = platform::kMrCancel;
-  cancel.tabOrder = 4;
-  auto& network = form.Add("Button3", ControlKind::Button, 256, 258, 88, 25);
-  network.caption = Cp1251("Сеть...");
-  network.tabOrder = 5;
+  Label1.caption = Cp1251("Имя каталога:");
+  Edit1.tabOrder = 0;
+  Label2.caption = Cp1251("Каталоги:");
+  ListBox1.tabOrder = 1;
+  Label3.caption = Cp1251("Диски:");
+  ComboBox1.tabOrder = 2;
+  Button1.caption = "OK";
+  Button1.isDefault = true;
+  Button1.tabOrder = 3;
+  Button2.caption = Cp1251("Отмена");
+  Button2.isCancel = true;
+  Button2.modalResult = platform::kMrCancel;
+  Button2.tabOrder = 4;
+  Button3.caption = Cp1251("Сеть...");
+  Button3.tabOrder = 5;
 
-  drives.onClick = [this] { DriveChange(); };
-  tree.onClick = [this] { FolderClick(); };
-  tree.onDblClick = [this] { FolderDblClick(); };
-  ok.onClick = [this] { OkClick(); };
-  network.onClick = [this] { NetworkClick(); };
+  ComboBox1.onClick = [this] { DriveChange(); };
+  ListBox1.onClick = [this] { FolderClick(); };
+  ListBox1.onDblClick = [this] { FolderDblClick(); };
+  Button1.onClick = [this] { OkClick(); };
+  Button3.onClick = [this] { NetworkClick(); };
 }
 
 void TFolderChooser::FillDrives() {
-  auto& combo = form["ComboBox1"];
+  auto& combo = ComboBox1;
   combo.items.clear();
   combo.itemIndex = -1;
   for (char d = 'A'; d <= 'Z'; ++d) {
@@ -93,10 +97,10 @@ void TFolderChooser::FillDrives() {
 
 void TFolderChooser::Open(const std::string& folder) {
   current_ = Normal(folder);
-  form["Edit1"].caption = current_;
+  Edit1.caption = current_;
   // The tree: every folder from the root down to the current one, indented
   // by depth, then the current folder's sub-folders.
-  auto& tree = form["ListBox1"];
+  auto& tree = ListBox1;
   tree.items.clear();
   paths_.clear();
   std::vector<std::string> chain;
@@ -136,7 +140,7 @@ bool TFolderChooser::Execute(std::string& folder) {
   std::string start = folder;
   if (start.empty() || !platform::files().DirectoryExists(start)) start = "C:\\";
   Open(start);
-  form.activeControl = "Edit1";
+  form.activeControl = Edit1.name;
   result_.clear();
   form.modalResult = platform::kMrNone;
   if (platform::ui().ShowModal(form) != platform::kMrOk || result_.empty()) return false;
@@ -145,7 +149,7 @@ bool TFolderChooser::Execute(std::string& folder) {
 }
 
 void TFolderChooser::DriveChange() {
-  const auto& combo = form["ComboBox1"];
+  const auto& combo = ComboBox1;
   if (combo.itemIndex < 0 || combo.itemIndex >= static_cast<int>(combo.items.size())) return;
   const char letter =
       static_cast<char>(combo.items[static_cast<size_t>(combo.itemIndex)].caption[0] & ~0x20);
@@ -160,13 +164,12 @@ void TFolderChooser::DriveChange() {
 }
 
 void TFolderChooser::FolderClick() {
-  const int i = form["ListBox1"].itemIndex;
-  if (i >= 0 && i < static_cast<int>(paths_.size()))
-    form["Edit1"].caption = paths_[static_cast<size_t>(i)];
+  const int i = ListBox1.itemIndex;
+  if (i >= 0 && i < static_cast<int>(paths_.size())) Edit1.caption = paths_[static_cast<size_t>(i)];
 }
 
 void TFolderChooser::FolderDblClick() {
-  const int i = form["ListBox1"].itemIndex;
+  const int i = ListBox1.itemIndex;
   if (i >= 0 && i < static_cast<int>(paths_.size())) Open(paths_[static_cast<size_t>(i)]);
 }
 
@@ -183,7 +186,7 @@ std::string TFolderChooser::Resolve(const std::string& typed) const {
 }
 
 void TFolderChooser::OkClick() {
-  const std::string folder = Resolve(form["Edit1"].caption);
+  const std::string folder = Resolve(Edit1.caption);
   if (folder.empty()) return;
   if (!platform::files().DirectoryExists(folder) &&
       ShowMessage(platform::MessageKind::Confirmation,

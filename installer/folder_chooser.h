@@ -15,7 +15,20 @@ namespace installer {
 class TFolderChooser {
  public:
   TFolderChooser();
+  TFolderChooser(const TFolderChooser&) = delete;
+  TFolderChooser& operator=(const TFolderChooser&) = delete;
+
   platform::Form form;
+  // The controls, captured as the window is built.
+  platform::Control& Label1;     // "Имя каталога:"
+  platform::Control& Edit1;      // the folder name, typed or picked
+  platform::Control& Label2;     // "Каталоги:"
+  platform::Control& ListBox1;   // the folder tree
+  platform::Control& Label3;     // "Диски:"
+  platform::Control& ComboBox1;  // the drives
+  platform::Control& Button1;    // OK
+  platform::Control& Button2;    // cancel
+  platform::Control& Button3;    // network drive
 
   // Shows the chooser modally, starting at folder; on OK folder receives the
   // choice (no trailing backslash except for a drive root) and true is returned.

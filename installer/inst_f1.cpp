@@ -31,6 +31,31 @@ platform::Font Arial(int height, bool boldItalic, uint32_t color = platform::kCo
   return f;
 }
 
+// Adds a label in the given font.
+platform::Control& AddLabel(platform::Form& form, const char* name, int l, int t, int w, int h,
+                            const platform::Font& font) {
+  auto& c = form.Add(name, ControlKind::Label, l, t, w, h);
+  c.font = font;
+  return c;
+}
+
+// Adds a bevel drawn as a line along its bottom edge.
+platform::Control& AddBevelLine(platform::Form& form, const char* name, int l, int t, int w,
+                                int h) {
+  auto& c = form.Add(name, ControlKind::Bevel, l, t, w, h);
+  c.bevelBottomLine = true;
+  return c;
+}
+
+// Adds a button with its caption and place in the tab order.
+platform::Control& AddButton(platform::Form& form, const char* name, int l, int t, int w, int h,
+                             const std::string& caption, int tabOrder) {
+  auto& c = form.Add(name, ControlKind::Button, l, t, w, h);
+  c.caption = caption;
+  c.tabOrder = tabOrder;
+  return c;
+}
+
 }  // namespace
 
 platform::Button ShowMessage(platform::MessageKind kind, const std::string& text,
@@ -42,7 +67,25 @@ platform::Button ShowMessage(platform::MessageKind kind, const std::string& text
   return platform::ui().MessageBox(box);
 }
 
-TInstF1::TInstF1(const ProductDefinition& product) : form("InstF1"), product_(product) {
+// The controls are added in the order the window draws them.
+TInstF1::TInstF1(const ProductDefinition& product)
+    : form("InstF1"),
+      Label2(AddLabel(form, "Label2", 22, 18, 594, 32, Arial(27, true, platform::kColorGray))),
+      Label1(AddLabel(form, "Label1", 20, 17, 594, 32, Arial(27, true))),
+      Label3(AddLabel(form, "Label3", 20, 59, 605, 23, Arial(19, false))),
+      Label4(AddLabel(form, "Label4", 20, 97, 594, 19, Arial(13, false))),
+      Label6(AddLabel(form, "Label6", 20, 96, 594, 19, Arial(16, false))),
+      Bevel1(AddBevelLine(form, "Bevel1", 8, 127, 616, 9)),
+      Label5(form.Add("Label5", ControlKind::Label, 20, 156, 0, 13)),
+      Edit1(form.Add("Edit1", ControlKind::Edit, 312, 153, 217, 21)),
+      Button1(AddButton(form, "Button1", 542, 151, 75, 25, Cp1251("Обзор..."), 1)),
+      Bevel2(AddBevelLine(form, "Bevel2", 8, 184, 616, 9)),
+      Button2(AddButton(form, "Button2", 15, 208, 178, 25, std::string(), 2)),
+      Button3(AddButton(form, "Button3", 207, 208, 178, 25, Cp1251("Лицензионное соглашение"), 3)),
+      Button4(AddButton(form, "Button4", 424, 208, 89, 25, Cp1251("Установка"), 4)),
+      Button5(AddButton(form, "Button5", 528, 208, 89, 25, Cp1251("Выход"), 5)),
+      Timer1(form.Add("Timer1", ControlKind::Timer, 0, 0, 0, 0)),
+      product_(product) {
   form.borderStyle = platform::BorderStyle::Dialog;
   form.systemMenu = true;
   form.minimizeBox = true;
@@ -50,53 +93,26 @@ TInstF1::TInstF1(const ProductDefinition& product) : form("InstF1"), product_(pr
   form.SetClientSize(632, 248);
   form.position = platform::FormPosition::ScreenCenter;
   form.keyPreview = true;
-  form.activeControl = "Button4";
+  form.activeControl = Button4.name;
 
-  auto label = [&](const char* name, int l, int t, int w, int h, platform::Font font) -> auto& {
-    auto& c = form.Add(name, ControlKind::Label, l, t, w, h);
-    c.font = font;
-    return c;
-  };
-  label("Label2", 22, 18, 594, 32, Arial(27, true, platform::kColorGray)).transparent = true;
-  label("Label1", 20, 17, 594, 32, Arial(27, true)).transparent = true;
-  label("Label3", 20, 59, 605, 23, Arial(19, false));
-  label("Label4", 20, 97, 594, 19, Arial(13, false)).alignment = platform::TextAlign::Right;
-  label("Label6", 20, 96, 594, 19, Arial(16, false)).transparent = true;
-  auto& bevel1 = form.Add("Bevel1", ControlKind::Bevel, 8, 127, 616, 9);
-  bevel1.bevelBottomLine = true;
-  auto& prompt = form.Add("Label5", ControlKind::Label, 20, 156, 0, 13);
-  prompt.autoSize = true;
-  auto& edit = form.Add("Edit1", ControlKind::Edit, 312, 153, 217, 21);
-  edit.tabOrder = 0;
-  auto& browse = form.Add("Button1", ControlKind::Button, 542, 151, 75, 25);
-  browse.caption = Cp1251("Обзор...");
-  browse.tabOrder = 1;
-  auto& bevel2 = form.Add("Bevel2", ControlKind::Bevel, 8, 184, 616, 9);
-  bevel2.bevelBottomLine = true;
-  auto& readme = form.Add("Button2", ControlKind::Button, 15, 208, 178, 25);
-  readme.tabOrder = 2;
-  readme.tag = 1;
-  auto& license = form.Add("Button3", ControlKind::Button, 207, 208, 178, 25);
-  license.caption = Cp1251("Лицензионное соглашение");
-  license.tabOrder = 3;
-  license.tag = 2;
-  auto& install = form.Add("Button4", ControlKind::Button, 424, 208, 89, 25);
-  install.caption = Cp1251("Установка");
-  install.tabOrder = 4;
-  install.isDefault = true;
-  auto& exit = form.Add("Button5", ControlKind::Button, 528, 208, 89, 25);
-  exit.caption = Cp1251("Выход");
-  exit.tabOrder = 5;
-  auto& timer = form.Add("Timer1", ControlKind::Timer, 0, 0, 0, 0);
-  timer.enabled = false;
-  timer.interval = 200;
+  Label2.transparent = true;
+  Label1.transparent = true;
+  Label4.alignment = platform::TextAlign::Right;
+  Label6.transparent = true;
+  Label5.autoSize = true;
+  Edit1.tabOrder = 0;
+  Button2.tag = 1;
+  Button3.tag = 2;
+  Button4.isDefault = true;
+  Timer1.enabled = false;
+  Timer1.interval = 200;
 
-  browse.onClick = [this] { Button1Click(); };
-  readme.onClick = [this] { Button2Click(form["Button2"].tag); };
-  license.onClick = [this] { Button2Click(form["Button3"].tag); };
-  install.onClick = [this] { Button4Click(); };
-  exit.onClick = [this] { Button5Click(); };
-  timer.onClick = [this] { Timer1Timer(); };
+  Button1.onClick = [this] { Button1Click(); };
+  Button2.onClick = [this] { Button2Click(Button2.tag); };
+  Button3.onClick = [this] { Button2Click(Button3.tag); };
+  Button4.onClick = [this] { Button4Click(); };
+  Button5.onClick = [this] { Button5Click(); };
+  Timer1.onClick = [this] { Timer1Timer(); };
   form.onShow = [this] { FormShow(); };
   form.onKeyPress = [this](char& key) { FormKeyPress(key); };
   form.onKeyDown = [this](uint16_t& key, unsigned shift) { FormKeyDown(key, shift); };
@@ -141,7 +157,7 @@ void TInstF1::ShowVersionLine() {
       line = Cp1251("Версия ") + p.ProductVersion + Cp1251(" от ") + date;
     }
   }
-  form["Label6"].SetCaption(line);
+  Label6.SetCaption(line);
 }
 
 void TInstF1::FormCreate() {
@@ -157,24 +173,22 @@ void TInstF1::FormCreate() {
   p.ProgramsDir = shell.SpecialFolderPath(platform::SpecialFolder::Programs);
   p.DesktopDir = shell.SpecialFolderPath(platform::SpecialFolder::Desktop);
 
-  for (const char* name : {"Label1", "Label3", "Label4", "Label6"})
-    form[name].font.color = kTitleColor;
+  for (platform::Control* label : {&Label1, &Label3, &Label4, &Label6})
+    label->font.color = kTitleColor;
 
   FillProductTexts(p, product_);
   platform::App().title = p.AppTitle;
   form.caption = p.WindowCaption;
-  form["Label1"].SetCaption(p.ProductTitle);
-  form["Label3"].SetCaption(p.ProductSubtitle);
-  form["Label4"].SetCaption(p.AuthorLine);
-  auto& prompt = form["Label5"];
-  prompt.SetCaption(p.FolderPrompt);
-  auto& edit = form["Edit1"];
-  edit.caption = p.ProgramFilesDir + p.DefaultFolderLeaf;
+  Label1.SetCaption(p.ProductTitle);
+  Label3.SetCaption(p.ProductSubtitle);
+  Label4.SetCaption(p.AuthorLine);
+  Label5.SetCaption(p.FolderPrompt);
+  Edit1.caption = p.ProgramFilesDir + p.DefaultFolderLeaf;
 
   // The folder field starts 20 pixels after the prompt and keeps its right edge.
-  const int oldLeft = edit.left;
-  edit.left = prompt.left + prompt.width + 20;
-  edit.width -= edit.left - oldLeft;
+  const int oldLeft = Edit1.left;
+  Edit1.left = Label5.left + Label5.width + 20;
+  Edit1.width -= Edit1.left - oldLeft;
 
   p.ArchiveName = ChangeFileExt(FileNameOf(exePath), ".dat");
   for (int32_t n = 1; n <= p.VolumeCount; ++n) {
@@ -194,39 +208,39 @@ void TInstF1::FormCreate() {
     return;
   }
 
-  form["Label2"].SetCaption(form["Label1"].caption);
+  Label2.SetCaption(Label1.caption);
   ShowVersionLine();
-  form["Button2"].caption = Cp1251("Описание ") + p.ProductNounGenitive;
+  Button2.caption = Cp1251("Описание ") + p.ProductNounGenitive;
   p.InstallCaption = Cp1251("Установка ") + p.ProductName;
 
   if (!files.FileExists(p.StartDir + "\\readme.txt")) {
-    form["Button2"].visible = false;
-    form["Button3"].left = form["Button2"].left;
+    Button2.visible = false;
+    Button3.left = Button2.left;
   }
-  if (!files.FileExists(p.StartDir + "\\license.txt")) form["Button3"].visible = false;
+  if (!files.FileExists(p.StartDir + "\\license.txt")) Button3.visible = false;
 
   viewer = std::make_unique<TInstF2>();
   copier = std::make_unique<TInstF3>();
   chooser = std::make_unique<TInstF4>();
   chooser->Prepare();
 
-  if (!p.PresetInstallDir.empty()) edit.caption = p.PresetInstallDir;
+  if (!p.PresetInstallDir.empty()) Edit1.caption = p.PresetInstallDir;
 }
 
 void TInstF1::FormShow() {
-  if (Profile().AutoRun) form["Timer1"].enabled = true;
+  if (Profile().AutoRun) Timer1.enabled = true;
 }
 
 void TInstF1::Timer1Timer() {
-  form["Timer1"].enabled = false;
+  Timer1.enabled = false;
   Button4Click();
 }
 
 void TInstF1::Button1Click() {
-  std::string folder = form["Edit1"].caption;
+  std::string folder = Edit1.caption;
   if (!platform::files().DirectoryExists(folder)) folder = Profile().ProgramFilesDir;
   TFolderChooser chooser;
-  if (chooser.Execute(folder)) form["Edit1"].caption = folder;
+  if (chooser.Execute(folder)) Edit1.caption = folder;
 }
 
 void TInstF1::Button2Click(int tag) {
@@ -244,10 +258,10 @@ void TInstF1::FormKeyPress(char& key) {
 
 void TInstF1::FormKeyDown(uint16_t& key, unsigned /*shift*/) {
   if (key != platform::kVkF1) return;
-  if (form["Button2"].visible) {
-    Button2Click(form["Button2"].tag);
-  } else if (form["Button3"].visible) {
-    Button2Click(form["Button3"].tag);
+  if (Button2.visible) {
+    Button2Click(Button2.tag);
+  } else if (Button3.visible) {
+    Button2Click(Button3.tag);
   }
 }
 

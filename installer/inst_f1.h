@@ -23,7 +23,26 @@ class TInstF1 {
   // The product whose texts and tables the start-up sequence uses; it must
   // outlive the window.
   explicit TInstF1(const ProductDefinition& product = ShippedProduct());
+  TInstF1(const TInstF1&) = delete;
+  TInstF1& operator=(const TInstF1&) = delete;
+
   platform::Form form;
+  // The controls, captured as the window is built, in the order it draws them.
+  platform::Control& Label2;  // the title's grey shadow, behind Label1
+  platform::Control& Label1;  // product title
+  platform::Control& Label3;  // subtitle
+  platform::Control& Label4;  // author line, right-aligned
+  platform::Control& Label6;  // version line
+  platform::Control& Bevel1;
+  platform::Control& Label5;   // prompt before the folder field
+  platform::Control& Edit1;    // the install folder
+  platform::Control& Button1;  // browse
+  platform::Control& Bevel2;
+  platform::Control& Button2;  // description (readme.txt)
+  platform::Control& Button3;  // licence (license.txt)
+  platform::Control& Button4;  // install
+  platform::Control& Button5;  // leave
+  platform::Control& Timer1;   // starts the Install command of an automatic run
 
   // The other windows, created by the start-up sequence (null before that
   // and after a failed archive check).

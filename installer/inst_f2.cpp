@@ -12,6 +12,11 @@ using support::Trim;
 
 namespace {
 
+// The designed outer size and the sizeable frame around the client area.
+constexpr int kOuterWidth = 696, kOuterHeight = 490;
+constexpr int kFrameWidth = 8, kFrameHeight = 27;
+constexpr int kClientWidth = kOuterWidth - kFrameWidth;
+
 bool IsBreakLine(const std::string& line) {
   if (line.empty()) return true;
   const std::string t = Trim(line);
@@ -53,35 +58,36 @@ std::vector<std::string> SplitTextLines(const std::string& text) {
   return lines;
 }
 
-TInstF2::TInstF2() : form("InstF2") {
+TInstF2::TInstF2()
+    : form("InstF2"),
+      Panel1(form.Add("Panel1", ControlKind::Panel, 0, 0, kClientWidth, 46)),
+      Memo1(form.Add("Memo1", ControlKind::Memo, 0, 0, kClientWidth, 0)),
+      Button1(form.Add("Button1", ControlKind::Button, 600, 12, 75, 25)) {
   form.borderStyle = platform::BorderStyle::Sizeable;
   form.systemMenu = true;
   form.maximizeBox = true;
   form.minimizeBox = false;
   form.outerSizeDesigned = true;
-  form.width = 696;
-  form.height = 490;
-  form.clientWidth = 696 - 8;
-  form.clientHeight = 490 - 27;
+  form.width = kOuterWidth;
+  form.height = kOuterHeight;
+  form.clientWidth = kClientWidth;
+  form.clientHeight = kOuterHeight - kFrameHeight;
   form.minWidth = 300;
   form.minHeight = 300;
   form.position = platform::FormPosition::ScreenCenter;
   form.keyPreview = true;
 
-  auto& panel = form.Add("Panel1", ControlKind::Panel, 0, 0, form.clientWidth, 46);
-  panel.align = platform::Align::Bottom;
-  auto& memo = form.Add("Memo1", ControlKind::Memo, 0, 0, form.clientWidth, 0);
-  memo.align = platform::Align::Client;
-  memo.readOnly = true;
-  memo.tabOrder = 0;
-  auto& ok = form.Add("Button1", ControlKind::Button, 600, 12, 75, 25);
-  ok.parent = "Panel1";
-  ok.caption = "OK";
-  ok.isDefault = true;
-  ok.modalResult = platform::kMrOk;
-  ok.anchorRight = true;
-  ok.rightGap = form.clientWidth - 600 - 75;
-  ok.tabOrder = 1;
+  Panel1.align = platform::Align::Bottom;
+  Memo1.align = platform::Align::Client;
+  Memo1.readOnly = true;
+  Memo1.tabOrder = 0;
+  Button1.parent = Panel1.name;
+  Button1.caption = "OK";
+  Button1.isDefault = true;
+  Button1.modalResult = platform::kMrOk;
+  Button1.anchorRight = true;
+  Button1.rightGap = form.clientWidth - Button1.left - Button1.width;
+  Button1.tabOrder = 1;
   form.Realign();
 
   form.onShow = [this] { FormShow(); };
@@ -102,7 +108,7 @@ void TInstF2::ShowText(int tag) {
     return;
   }
   if (!platform::files().FileExists(path)) return;
-  form["Memo1"].lines.clear();
+  Memo1.lines.clear();
   if (!LoadReflowed(path)) return;
   form.modalResult = platform::kMrNone;
   platform::ui().ShowModal(form);
@@ -132,11 +138,11 @@ bool TInstF2::LoadReflowed(const std::string& path) {
   for (char& c : text) {
     if (c == '\0') c = ' ';
   }
-  form["Memo1"].lines = ReflowParagraphs(SplitTextLines(text));
+  Memo1.lines = ReflowParagraphs(SplitTextLines(text));
   return true;
 }
 
-void TInstF2::FormShow() { form.activeControl = "Memo1"; }
+void TInstF2::FormShow() { form.activeControl = Memo1.name; }
 
 void TInstF2::FormKeyPress(char& key) {
   if (key == platform::kCharEscape) {

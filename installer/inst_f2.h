@@ -21,7 +21,14 @@ std::vector<std::string> SplitTextLines(const std::string& text);
 class TInstF2 {
  public:
   TInstF2();
+  TInstF2(const TInstF2&) = delete;
+  TInstF2& operator=(const TInstF2&) = delete;
+
   platform::Form form;
+  // The controls, captured as the window is built.
+  platform::Control& Panel1;   // the button strip along the bottom
+  platform::Control& Memo1;    // the text
+  platform::Control& Button1;  // OK, on Panel1
 
   // Shows the text selected by tag (1: description, 2: licence) modally;
   // nothing happens for another tag or when the file does not exist.

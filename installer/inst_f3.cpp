@@ -20,21 +20,22 @@ const std::string& ArchivePassword() {
   return password;
 }
 
-TInstF3::TInstF3() : form("InstF3") {
+TInstF3::TInstF3()
+    : form("InstF3"),
+      Panel1(form.Add("Panel1", ControlKind::Panel, 0, 0, 632, 65)),
+      Label1(form.Add("Label1", ControlKind::Label, 16, 13, 400, 13)),
+      ProgressBar1(form.Add("ProgressBar1", ControlKind::ProgressBar, 2, 37, 628, 16)) {
   form.borderStyle = platform::BorderStyle::None;
   form.systemMenu = false;
   form.SetClientSize(632, 65);
-  auto& panel = form.Add("Panel1", ControlKind::Panel, 0, 0, 632, 65);
-  panel.align = platform::Align::Client;
-  panel.bevelWidth = 2;
-  auto& label = form.Add("Label1", ControlKind::Label, 16, 13, 400, 13);
-  label.parent = "Panel1";
-  label.autoSize = true;
-  label.SetCaption(support::Cp1251("Копирование файлов"));
-  auto& bar = form.Add("ProgressBar1", ControlKind::ProgressBar, 2, 37, 628, 16);
-  bar.parent = "Panel1";
-  bar.minimum = 0;
-  bar.maximum = 100;
+  Panel1.align = platform::Align::Client;
+  Panel1.bevelWidth = 2;
+  Label1.parent = Panel1.name;
+  Label1.autoSize = true;
+  Label1.SetCaption(support::Cp1251("Копирование файлов"));
+  ProgressBar1.parent = Panel1.name;
+  ProgressBar1.minimum = 0;
+  ProgressBar1.maximum = 100;
   form.Realign();
 
   UnZipper1.RecreateDirs = true;
@@ -68,7 +69,7 @@ TInstF3::TInstF3() : form("InstF3") {
 void TInstF3::FormCloseQuery(bool& canClose) { canClose = false; }
 
 void TInstF3::UnZipper1TotalPercentDone(archive::TUnZipper*, int percent) {
-  form["ProgressBar1"].position = (CurrentVolume - 1) * 100 + percent;
+  ProgressBar1.position = (CurrentVolume - 1) * 100 + percent;
 }
 
 void TInstF3::UnZipper1EndUnZip(archive::TUnZipper*, int fileIndex, const std::string&) {
@@ -80,9 +81,9 @@ void TInstF3::UnZipper1EndUnZip(archive::TUnZipper*, int fileIndex, const std::s
   if (fileIndex == UnZipper1.MemberCount() - 1 && CurrentVolume == p.VolumeCount) FinishInstall();
 }
 
-void TInstF3::SetCaption(const std::string& text) { form["Label1"].SetCaption(text); }
+void TInstF3::SetCaption(const std::string& text) { Label1.SetCaption(text); }
 
-void TInstF3::AdvanceProgress(int units) { form["ProgressBar1"].position += units; }
+void TInstF3::AdvanceProgress(int units) { ProgressBar1.position += units; }
 
 void TInstF3::Record(const std::string& path) {
   if (InstallList) InstallList->push_back(path);

@@ -37,6 +37,10 @@ class TInstF3 {
   TInstF3& operator=(const TInstF3&) = delete;
 
   platform::Form form;
+  // The controls, captured as the window is built.
+  platform::Control& Panel1;        // the raised frame filling the window
+  platform::Control& Label1;        // status caption, on Panel1
+  platform::Control& ProgressBar1;  // on Panel1
   archive::TUnZipper UnZipper1;
 
   // Line 0: the install log's header; then every file and shortcut file in

@@ -41,18 +41,17 @@ void TInstF1::BuildExcludedComponents() {
   ProductProfile& p = Profile();
   auto& text = platform::text();
   auto excluded = std::make_unique<std::vector<std::string>>();
-  const auto& items = chooser->form["CheckListBox1"].items;
-  for (int32_t i = 0; i < p.ComponentCount && i < kComponentSlots; ++i) {
-    const bool checked =
-        static_cast<size_t>(i) < items.size() && items[static_cast<size_t>(i)].checked;
-    if (!checked) excluded->push_back(text.UpperCase(p.ComponentDirs[static_cast<size_t>(i)]));
+  const auto& items = chooser->CheckListBox1.items;
+  const auto components = InUse(p.ComponentDirs, p.ComponentCount);
+  for (size_t i = 0; i < components.size(); ++i) {
+    const bool checked = i < items.size() && items[i].checked;
+    if (!checked) excluded->push_back(text.UpperCase(components[i]));
   }
-  for (int32_t k = 0; k < p.ExcludeDirCount && k < kExcludeDirSlots; ++k) {
-    const std::string dir = text.UpperCase(p.ExcludeDirs[static_cast<size_t>(k)]);
+  for (const std::string& excludeDir : InUse(p.ExcludeDirs, p.ExcludeDirCount)) {
+    const std::string dir = text.UpperCase(excludeDir);
     bool isComponent = false;
-    for (int32_t i = 0; i < p.ComponentCount && i < kComponentSlots && !isComponent; ++i) {
-      isComponent = text.UpperCase(p.ComponentDirs[static_cast<size_t>(i)]) == dir;
-    }
+    for (const std::string& component : components)
+      isComponent = isComponent || text.UpperCase(component) == dir;
     if (!isComponent) excluded->push_back(dir);
   }
   p.ExcludedComponents = std::move(excluded);
@@ -69,11 +68,11 @@ void TInstF1::Button4Click() {
     return;
   }
 
-  p.InstallDir = form["Edit1"].caption;
+  p.InstallDir = Edit1.caption;
   if (!p.InstallDir.empty() && p.InstallDir.back() == '\\') p.InstallDir.pop_back();
 
-  for (int32_t i = 0; i < p.RequiredFileCount && i < kRequiredFileSlots; ++i) {
-    const std::string host = p.InstallDir + "\\" + p.RequiredFiles[static_cast<size_t>(i)];
+  for (const std::string& required : InUse(p.RequiredFiles, p.RequiredFileCount)) {
+    const std::string host = p.InstallDir + "\\" + required;
     if (files.FileExists(host)) {
       Check("host file " + Quoted(host) + ": present");
       continue;
@@ -125,14 +124,13 @@ void TInstF1::Button4Click() {
   copy.clientWidth = form.width;
   copy.top = form.top + form.height;
   copy.position = platform::FormPosition::Designed;
-  auto& bar = copy["ProgressBar1"];
-  bar.width = copy.width - 10;
-  bar.left = 5;
+  copier->ProgressBar1.width = copy.width - 10;
+  copier->ProgressBar1.left = 5;
   if (Unattended) {
     copy.position = platform::FormPosition::ScreenCenter;
     copy.caption = p.AppTitle;
   }
-  copy["Label1"].SetCaption(p.InstallCaption + Cp1251(": чтение данных..."));
+  copier->Label1.SetCaption(p.InstallCaption + Cp1251(": чтение данных..."));
   copy.modalResult = platform::kMrNone;
   // Until the run says otherwise, a run that ends has failed.
   SetOutcome(ExitCode::RolledBack, "the installation run did not complete");

@@ -49,14 +49,14 @@ const char* Flag(bool on) { return on ? "1" : "0"; }
 // The switches that change settings: command line over settings file over profile.
 bool ApplySwitches(TInstF1& main, const SetupSwitches& s, std::string& error) {
   ProductProfile& p = Profile();
-  if (s.dir) main.form["Edit1"].caption = *s.dir;
+  if (s.dir) main.Edit1.caption = *s.dir;
   if (s.noIcons) p.LinksStartMenu = p.LinksDesktop = false;
   if (s.noRun) p.SetupRun = false;
   // A silent run never shows the chooser: the preset choice applies.
   if (s.silent) p.SelectDialog = false;
   if (!s.components) return true;
 
-  auto& items = main.chooser->form["CheckListBox1"].items;
+  auto& items = main.chooser->CheckListBox1.items;
   std::vector<bool> chosen(items.size(), false);
   for (const std::string& name : *s.components) {
     bool known = false;
@@ -89,19 +89,19 @@ void LogSettings(TInstF1& main, const SetupSwitches& s) {
                           : s.silent   ? "silent"
                                        : "interactive") +
                          (s.BoxesSuppressed() ? ", message boxes suppressed" : ""));
-  LogEvent(kSetting, "InstallDir=" + main.form["Edit1"].caption);
+  LogEvent(kSetting, "InstallDir=" + main.Edit1.caption);
   LogEvent(kSetting,
            std::string("AutoRun=") + Flag(p.AutoRun) + " SelectDialog=" + Flag(p.SelectDialog) +
                " FinalMessage=" + Flag(p.FinalMessage) + " StartMenu=" + Flag(p.LinksStartMenu) +
                " Desktop=" + Flag(p.LinksDesktop) + " Run=" + Flag(p.SetupRun));
   if (!p.SetupParams.empty()) LogEvent(kSetting, "Params=" + p.SetupParams);
   std::string excluded;
-  for (int32_t k = 0; k < p.ExcludeDirCount && k < kExcludeDirSlots; ++k)
-    excluded += (excluded.empty() ? "" : ",") + p.ExcludeDirs[static_cast<size_t>(k)];
+  for (const std::string& dir : InUse(p.ExcludeDirs, p.ExcludeDirCount))
+    excluded += (excluded.empty() ? "" : ",") + dir;
   if (!excluded.empty()) LogEvent(kSetting, "ExcludeDir=" + excluded);
   if (!main.chooser) return;
   std::string chosen;
-  for (const auto& item : main.chooser->form["CheckListBox1"].items) {
+  for (const auto& item : main.chooser->CheckListBox1.items) {
     if (item.checked) chosen += (chosen.empty() ? "" : ",") + item.caption;
   }
   if (p.ComponentCount > 0) LogEvent(kSetting, "Components=" + chosen);
