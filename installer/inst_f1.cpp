@@ -160,6 +160,29 @@ void TInstF1::ShowVersionLine() {
   Label6.SetCaption(line);
 }
 
+// Every archive volume must be beside the installer; without one the program
+// reports it and ends.
+bool TInstF1::CheckVolumes() {
+  const ProductProfile& p = Profile();
+  for (int32_t n = 1; n <= p.VolumeCount; ++n) {
+    const std::string volume = p.ArchiveName + VolumeSuffix(n);
+    if (platform::files().FileExists(VolumePath(p, n))) {
+      LogEvent(log_event::kCheck, "volume " + volume + ": present");
+      continue;
+    }
+    const std::string message = Cp1251("Не найден файл ") + volume + ".\r\n" +
+                                Cp1251("Выполнить установку ") + p.ProductNounGenitive + " " +
+                                p.ProductName + Cp1251(" невозможно.");
+    LogEvent(log_event::kCheck, "volume " + volume + ": missing");
+    SetOutcome(ExitCode::NotStarted, message);
+    ShowMessage(platform::MessageKind::Error, message);
+    form.windowState = platform::WindowState::Minimized;
+    platform::App().Terminate();
+    return false;
+  }
+  return true;
+}
+
 void TInstF1::FormCreate() {
   ProductProfile& p = Profile();
   auto& shell = platform::shell();
@@ -191,22 +214,7 @@ void TInstF1::FormCreate() {
   Edit1.width -= Edit1.left - oldLeft;
 
   p.ArchiveName = ChangeFileExt(FileNameOf(exePath), ".dat");
-  for (int32_t n = 1; n <= p.VolumeCount; ++n) {
-    const std::string volume = p.ArchiveName + VolumeSuffix(n);
-    if (files.FileExists(VolumePath(p, n))) {
-      LogEvent(log_event::kCheck, "volume " + volume + ": present");
-      continue;
-    }
-    const std::string message = Cp1251("Не найден файл ") + volume + ".\r\n" +
-                                Cp1251("Выполнить установку ") + p.ProductNounGenitive + " " +
-                                p.ProductName + Cp1251(" невозможно.");
-    LogEvent(log_event::kCheck, "volume " + volume + ": missing");
-    SetOutcome(ExitCode::NotStarted, message);
-    ShowMessage(platform::MessageKind::Error, message);
-    form.windowState = platform::WindowState::Minimized;
-    platform::App().Terminate();
-    return;
-  }
+  if (!CheckVolumes()) return;
 
   Label2.SetCaption(Label1.caption);
   ShowVersionLine();

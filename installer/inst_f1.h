@@ -70,8 +70,15 @@ class TInstF1 {
  private:
   void FindProgramFilesDir();
   void ShowVersionLine();
+  bool CheckVolumes();
   bool WriteTest(const std::string& folder);
+  // Steps of the Install command; each false is a refusal, reported and
+  // recorded as the outcome.
+  bool CheckHostFiles();
+  bool CheckInstallFolder();
+  bool ChooseComponents();
   void BuildExcludedComponents();
+  void RunCopyWindow();
   const ProductDefinition& product_;
 };
 

@@ -59,10 +59,9 @@ void TInstF1::BuildExcludedComponents() {
 
 void TInstF1::Button4Click() {
   ProductProfile& p = Profile();
-  auto& files = platform::files();
   if (!chooser || !copier) return;  // start-up did not finish
 
-  if (!p.PreviousVersionDir.empty() && files.DirectoryExists(p.PreviousVersionDir)) {
+  if (!p.PreviousVersionDir.empty() && platform::files().DirectoryExists(p.PreviousVersionDir)) {
     Check("previous version in " + Quoted(p.PreviousVersionDir) + ": present");
     Refuse(platform::MessageKind::Warning, p.PreviousVersionNotice);
     return;
@@ -70,19 +69,37 @@ void TInstF1::Button4Click() {
 
   p.InstallDir = Edit1.caption;
   if (!p.InstallDir.empty() && p.InstallDir.back() == '\\') p.InstallDir.pop_back();
+  if (!CheckHostFiles() || !CheckInstallFolder() || !ChooseComponents()) return;
 
+  BuildExcludedComponents();
+  std::string excluded;
+  for (const std::string& dir : *p.ExcludedComponents)
+    excluded += (excluded.empty() ? "" : ",") + dir;
+  Check("folders not installed: " + (excluded.empty() ? std::string("none") : excluded));
+  RunCopyWindow();
+}
+
+// The host system's files that the product needs must be in the folder.
+bool TInstF1::CheckHostFiles() {
+  const ProductProfile& p = Profile();
   for (const std::string& required : InUse(p.RequiredFiles, p.RequiredFileCount)) {
     const std::string host = p.InstallDir + "\\" + required;
-    if (files.FileExists(host)) {
+    if (platform::files().FileExists(host)) {
       Check("host file " + Quoted(host) + ": present");
       continue;
     }
     Check("host file " + Quoted(host) + ": missing");
     Refuse(platform::MessageKind::Error,
            ReplaceMacro(p.MissingHostMessage, "%INSTALLDIR%", p.InstallDir));
-    return;
+    return false;
   }
+  return true;
+}
 
+// The folder exists (it is created when it does not) and takes a new file.
+bool TInstF1::CheckInstallFolder() {
+  const ProductProfile& p = Profile();
+  auto& files = platform::files();
   // An empty field names no folder at all: it is reported as a folder that
   // cannot be created.
   const bool existed = !p.InstallDir.empty() && files.DirectoryExists(p.InstallDir);
@@ -93,31 +110,34 @@ void TInstF1::Button4Click() {
     Check("install folder " + Quoted(p.InstallDir) + ": cannot be created");
     Refuse(platform::MessageKind::Error,
            Cp1251("Невозможно создать каталог ") + "\"" + p.InstallDir + "\"." + chooseOther);
-    return;
+    return false;
   }
   Check("install folder " + Quoted(p.InstallDir) + (existed ? ": exists" : ": created"));
   if (!WriteTest(p.InstallDir)) {
     Check("write test in " + Quoted(p.InstallDir) + ": failed");
     Refuse(platform::MessageKind::Error, Cp1251("Каталог ") + "\"" + p.InstallDir + "\"" +
                                              Cp1251(" закрыт на запись.") + chooseOther);
-    return;
+    return false;
   }
   Check("write test in " + Quoted(p.InstallDir) + ": passed");
+  return true;
+}
 
-  if (p.ComponentCount > 0 && p.SelectDialog) {
-    chooser->form.modalResult = platform::kMrNone;
-    if (platform::ui().ShowModal(chooser->form) != platform::kMrOk) {
-      Check("component chooser: cancelled");
-      return;
-    }
-  }
+// Shows the component chooser when the product has components and the
+// settings ask for it; false when the user cancels it.
+bool TInstF1::ChooseComponents() {
+  const ProductProfile& p = Profile();
+  if (p.ComponentCount <= 0 || !p.SelectDialog) return true;
+  chooser->form.modalResult = platform::kMrNone;
+  if (platform::ui().ShowModal(chooser->form) == platform::kMrOk) return true;
+  Check("component chooser: cancelled");
+  return false;
+}
 
-  BuildExcludedComponents();
-  std::string excluded;
-  for (const std::string& dir : *p.ExcludedComponents)
-    excluded += (excluded.empty() ? "" : ",") + dir;
-  Check("folders not installed: " + (excluded.empty() ? std::string("none") : excluded));
-
+// Places the copy window below this one (centred on the screen in a silent
+// run), shows it for the installation run and records how the run ended.
+void TInstF1::RunCopyWindow() {
+  const ProductProfile& p = Profile();
   platform::Form& copy = copier->form;
   copy.left = form.left;
   copy.width = form.width;
