@@ -19,7 +19,13 @@
 
 namespace archive {
 
-constexpr uint32_t kWindowSize = 32780;   // sliding dictionary or decoder tables
+// Farthest back-reference of Deflate, and the circular dictionary of Implode.
+constexpr uint32_t kDictSize = 32768;
+// The shared work area: Deflate keeps kDictSize bytes of history, three
+// cycles of kDictSize bytes that it writes one after another, and room for its
+// last match to run past the end (see inflate.cpp); the other decoders use a
+// part of it for their dictionary or tables.
+constexpr uint32_t kWindowSize = 4 * kDictSize + 512;
 constexpr uint32_t kInputChunk = 16000;   // compressed bytes per refill
 constexpr uint32_t kOutputChunk = 16000;  // output bytes per flush
 constexpr uint32_t kBufferAlloc = 16001;  // allocated size of input and output buffers

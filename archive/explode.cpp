@@ -28,7 +28,6 @@ namespace archive {
 
 namespace {
 
-constexpr uint32_t kDictSize = 32768;
 // Compressed sizes above this use 8 lookup bits for the distance tree.
 constexpr int32_t kLargeMemberBytes = 200000;
 
