@@ -36,12 +36,15 @@ namespace archive {
 namespace {
 
 constexpr uint32_t kMaxMatch = 258;
+constexpr unsigned kMaxLitCodes = 286;  // HLIT bound: literals, end of block, length codes
+constexpr unsigned kMaxDistCodes = 30;  // HDIST bound
+constexpr unsigned kFixedLitCodes = 288;
+constexpr unsigned kFirstLengthCode = 257;  // codes below are literals and the end of block
+constexpr unsigned kFixedDistCodes = 30;
+constexpr unsigned kCodeLengthCodes = 19;
 constexpr uint32_t kLitLookupBits = 9;   // first-level width of dynamic literal/length tables
 constexpr uint32_t kDistLookupBits = 6;  // and of their distance tables
 constexpr uint32_t kMaxCodeLength = 15;  // longest Deflate code
-// Blocks started after the input ran out that may produce nothing before the
-// decoder gives up (the repeated last byte could otherwise cycle forever).
-constexpr int kMaxEmptyBlocksAfterEnd = 16;
 
 // The fast loop's bit buffer is the machine word: 64 bits hold a whole match
 // (length code, its extra bits, distance code, its extra bits) after one
@@ -85,18 +88,19 @@ inline TBitWord LoadWord(const uint8_t* p) {
 inline TBitWord LowBits(TBitWord v, unsigned n) { return v & ((TBitWord{1} << n) - 1); }
 
 // Length codes 257..287; 286 and 287 are invalid.
-constexpr uint16_t kLengthBase[31] = {3,  4,   5,   6,   7,   8,   9,   10, 11, 13, 15,
-                                      17, 19,  23,  27,  31,  35,  43,  51, 59, 67, 83,
-                                      99, 115, 131, 163, 195, 227, 258, 0,  0};
-constexpr uint8_t kLengthExtra[31] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2,  2, 2,
-                                      3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0, 99, 99};
-constexpr uint16_t kDistBase[30] = {1,    2,    3,    4,    5,    7,    9,    13,    17,    25,
-                                    33,   49,   65,   97,   129,  193,  257,  385,   513,   769,
-                                    1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-constexpr uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
-                                    6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
-constexpr uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
-                                          11, 4,  12, 3, 13, 2, 14, 1, 15};
+constexpr uint16_t kLengthBase[kFixedLitCodes - kFirstLengthCode] = {
+    3,  4,  5,  6,  7,  8,  9,  10,  11,  13,  15,  17,  19,  23, 27, 31,
+    35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258, 0,  0};
+constexpr uint8_t kLengthExtra[kFixedLitCodes - kFirstLengthCode] = {
+    0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0, 99, 99};
+constexpr uint16_t kDistBase[kFixedDistCodes] = {
+    1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+    193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr uint8_t kDistExtra[kFixedDistCodes] = {0, 0, 0,  0,  1,  1,  2,  2,  3,  3,
+                                                 4, 4, 5,  5,  6,  6,  7,  7,  8,  8,
+                                                 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+constexpr uint8_t kCodeLengthOrder[kCodeLengthCodes] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                                        11, 4,  12, 3, 13, 2, 14, 1, 15};
 static_assert(kDistBase[29] + (1u << kDistExtra[29]) - 1 == kDictSize,
               "the farthest distance reaches the start of the history");
 static_assert(kLengthBase[28] == kMaxMatch);
@@ -202,7 +206,7 @@ TDecodeStatus TInflater::Run() {
     // A block that starts after the input ran out and changes neither the
     // window position nor the output buffer produced nothing (or a multiple of
     // 12 MB, which is garbage all the same).
-    const bool startedAfterEnd = io_.compressedLeft < 0;
+    const bool startedAfterEnd = io_.InputExhausted();
     const uint32_t startPos = pos_;
     const uint32_t startOut = io_.outCount;
     bool last = br_.Take(1) != 0;
@@ -223,7 +227,7 @@ TDecodeStatus TInflater::Run() {
     if (!ok) return status_;
     if (last) break;
     if (startedAfterEnd && pos_ == startPos && io_.outCount == startOut) {
-      if (++emptyAfterEnd >= kMaxEmptyBlocksAfterEnd) return TDecodeStatus::EmptyBlocksAfterEnd;
+      if (++emptyAfterEnd >= kMaxIdleBlocksAfterEnd) return TDecodeStatus::EmptyBlocksAfterEnd;
     } else {
       emptyAfterEnd = 0;
     }
@@ -264,32 +268,35 @@ bool TInflater::Stored() {
 }
 
 bool TInflater::Fixed() {
-  uint8_t lengths[288];
+  static_assert(kFixedLitCodes <= kMaxSymbols);
+  uint8_t lengths[kFixedLitCodes];
   std::memset(lengths, 8, 144);
   std::memset(lengths + 144, 9, 112);
   std::memset(lengths + 256, 7, 24);
   std::memset(lengths + 280, 8, 8);
   THuffTable lit, dist;
-  THuffStatus built = BuildHuffTable(lengths, 288, 257, kLengthBase, kLengthExtra, 7, lit);
+  THuffStatus built =
+      BuildHuffTable(lengths, kFixedLitCodes, kFirstLengthCode, kLengthBase, kLengthExtra, 7, lit);
   if (built != THuffStatus::Complete) return TableStop(built);
-  std::memset(lengths, 5, 30);
-  built = BuildHuffTable(lengths, 30, 0, kDistBase, kDistExtra, 5, dist);
+  std::memset(lengths, 5, kFixedDistCodes);
+  built = BuildHuffTable(lengths, kFixedDistCodes, 0, kDistBase, kDistExtra, 5, dist);
   if (built != THuffStatus::Complete && built != THuffStatus::Incomplete) return TableStop(built);
   return Codes(lit, dist);
 }
 
 bool TInflater::Dynamic() {
-  unsigned hlit = br_.Take(5) + 257;
+  unsigned hlit = br_.Take(5) + kFirstLengthCode;
   unsigned hdist = br_.Take(5) + 1;
   unsigned hclen = br_.Take(4) + 4;
-  if (hlit > 286 || hdist > 30) return Stop(TDecodeStatus::TooManyCodes);
+  if (hlit > kMaxLitCodes || hdist > kMaxDistCodes) return Stop(TDecodeStatus::TooManyCodes);
 
-  uint8_t lengths[286 + 30] = {};
+  uint8_t lengths[kMaxLitCodes + kMaxDistCodes] = {};
   {
-    uint8_t clLengths[19] = {};
+    uint8_t clLengths[kCodeLengthCodes] = {};
     for (unsigned i = 0; i < hclen; ++i) clLengths[kCodeLengthOrder[i]] = br_.Take(3);
     THuffTable cl;
-    THuffStatus built = BuildHuffTable(clLengths, 19, 19, nullptr, nullptr, 7, cl);
+    THuffStatus built =
+        BuildHuffTable(clLengths, kCodeLengthCodes, kCodeLengthCodes, nullptr, nullptr, 7, cl);
     if (built != THuffStatus::Complete) return TableStop(built);
     const unsigned n = hlit + hdist;
     unsigned i = 0;
@@ -319,8 +326,8 @@ bool TInflater::Dynamic() {
     }
   }
   THuffTable lit, dist;
-  THuffStatus built =
-      BuildHuffTable(lengths, hlit, 257, kLengthBase, kLengthExtra, kLitLookupBits, lit);
+  THuffStatus built = BuildHuffTable(lengths, hlit, kFirstLengthCode, kLengthBase, kLengthExtra,
+                                     kLitLookupBits, lit);
   if (built != THuffStatus::Complete) return TableStop(built);
   built = BuildHuffTable(lengths + hlit, hdist, 0, kDistBase, kDistExtra, kDistLookupBits, dist);
   if (built != THuffStatus::Complete) return TableStop(built);
