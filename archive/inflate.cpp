@@ -339,11 +339,16 @@ bool TInflater::Codes(const THuffTable& litTable, const THuffTable& distTable) {
   const THuffEntry* dist = distTable.Root();
   const unsigned bl = litTable.LookupBits();
   const unsigned bd = distTable.LookupBits();
-  // The fast loop decodes several first-level literals per refill and a whole
-  // match per refill on 64-bit builds; both rest on these widths.
-  assert(bl <= kLitLookupBits && bd <= kDistLookupBits);
+  // The fast loop's bit accounting (several first-level literals per refill,
+  // a whole match per refill on 64-bit builds) rests on these widths. Every
+  // table accepted here has them: a complete code set of at most 286 codes
+  // has a code of at most 8 bits, of 30 codes one of at most 4 bits, and the
+  // builder clamps the width to the shortest code. A table without them would
+  // take the exact path.
+  const bool fastWidths = bl <= kLitLookupBits && bd <= kDistLookupBits;
+  assert(fastWidths);
   for (;;) {
-    if (br_.Available() >= kFastInput) {
+    if (fastWidths && br_.Available() >= kFastInput) {
       TResult r = FastCodes(lit, bl, dist, bd);
       if (pos_ >= cycleEnd_) EndCycle();
       if (r == TResult::EndOfBlock) return true;
