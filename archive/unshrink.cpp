@@ -30,6 +30,7 @@ constexpr unsigned kStackSize = 8192;
 constexpr unsigned kControlCode = 256;
 constexpr unsigned kFirstFree = 257;
 constexpr unsigned kCodeLimit = 8192;  // codes are below this
+constexpr unsigned kMinCodeSize = 9;
 constexpr unsigned kMaxCodeSize = 13;
 constexpr int16_t kFree = -1;
 
@@ -63,7 +64,7 @@ class TUnshrinker {
   uint8_t* suffix_;
   uint8_t* stack_;
   unsigned nextFree_ = kFirstFree;
-  unsigned codeSize_ = 9;
+  unsigned codeSize_ = kMinCodeSize;
   unsigned prev_ = 0;  // the code before
   uint8_t first_ = 0;  // first character of the string written last
   TDecodeStatus status_ = TDecodeStatus::Done;
@@ -74,7 +75,7 @@ void TUnshrinker::PartialClear() {
   for (unsigned c = kFirstFree; c < nextFree_; ++c) marked.set(c);
   for (unsigned c = kFirstFree; c < nextFree_; ++c) {
     int16_t p = Prefix(c);
-    if (p > 256) marked.reset(static_cast<unsigned>(p));
+    if (p > static_cast<int16_t>(kControlCode)) marked.reset(static_cast<unsigned>(p));
   }
   for (unsigned c = kFirstFree; c < nextFree_; ++c)
     if (marked.test(c)) SetPrefix(c, kFree);
