@@ -49,8 +49,8 @@ constexpr uint32_t kMaxCodeLength = 15;  // longest Deflate code
 // The fast loop's bit buffer is the machine word: 64 bits hold a whole match
 // (length code, its extra bits, distance code, its extra bits) after one
 // refill; 32 bits (the i686 product) refill again before the distance and
-// before long distance extra bits, which costs less there than shifting a
-// register pair.
+// before long distance extra bits, so that no step there shifts a register
+// pair.
 #if defined(SETUP_INFLATE_WORD32)
 using TBitWord = uint32_t;  // lets a 64-bit build test the 32-bit loop
 #else
@@ -61,7 +61,9 @@ constexpr unsigned kRefillBits = kWordBits - 8;  // bits held at least after a r
 constexpr bool kOneRefillPerMatch = kRefillBits >= 2 * kMaxCodeLength + 5 + 13;
 // Literals whose codes sit in the first level, decoded per refill.
 constexpr unsigned kLiteralsPerRefill = (kRefillBits - kLitLookupBits) / kLitLookupBits + 1;
-// Input the fast loop may read ahead per symbol: up to three word loads.
+// Input the fast loop may read per symbol: one refill, or three with a 32-bit
+// word; each loads a word and advances by less than one.
+constexpr unsigned kRefillsPerSymbol = kOneRefillPerMatch ? 1 : 3;
 constexpr uint32_t kFastInput = 3 * sizeof(TBitWord) + 4;
 // Match copies move 16 bytes a step (8 for distances of 8 to 15, and the
 // pattern start of shorter ones), writing at most kCopySlack bytes past the
@@ -71,7 +73,8 @@ constexpr uint32_t kCopySlack = 32;
 static_assert(kRefillBits >= kMaxCodeLength + 5, "a length code and its extra bits fit one refill");
 static_assert(kRefillBits >= kMaxCodeLength, "a distance code fits one refill");
 static_assert(kLiteralsPerRefill >= 2);
-static_assert(kFastInput >= (kOneRefillPerMatch ? 1 : 3) * sizeof(TBitWord));
+static_assert(kFastInput >= (kRefillsPerSymbol - 1) * (sizeof(TBitWord) - 1) + sizeof(TBitWord),
+              "input margin of the fast loop");
 // The end of the last cycle: the window's whole cycles, short of the margin
 // that the fast loop needs. The loop runs while pos < the end of the cycle;
 // its last symbol may write kMaxMatch bytes plus the copy slack beyond that.
