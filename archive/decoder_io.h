@@ -13,16 +13,43 @@
 //   compressedLeft counts the compressed bytes the decoder may still consume;
 //   it keeps falling below 0 once the data is used up (each failed read
 //   decrements it once more), exactly as the slow path does.
+//
+// Limits. Besides the end of its data, decoding stops at one of these three,
+// defined here and nowhere else:
+//   input exhausted  ReadByte returns 0 past the member's data and counts
+//                    compressedLeft below 0 (InputExhausted). Shrink ends
+//                    there; the others read on (bit reader A repeats the last
+//                    byte, bit reader B yields zero bits) until the stream
+//                    itself or another limit ends them.
+//   output cap       the declared uncompressed size (OutputCap): Implode and
+//                    Reduce decode until they have made it; FlushOutput
+//                    refuses output past it, for every method.
+//   step limit       work without input is bounded: Deflate ends after
+//                    kMaxIdleBlocksAfterEnd blocks in a row that make nothing
+//                    once the input is exhausted; bit reader B holds its bit
+//                    count at kBitCountFloor; Shrink ends a string longer
+//                    than its stack (a cycle of undefined codes).
+// Each decoder returns why it stopped (TDecodeStatus, decoders.h).
 #pragma once
 
 #include <cstdint>
 
 namespace archive {
 
-constexpr uint32_t kWindowSize = 32780;   // sliding dictionary or decoder tables
+// Farthest back-reference of Deflate, and the circular dictionary of Implode.
+constexpr uint32_t kDictSize = 32768;
+// The shared work area: Deflate keeps kDictSize bytes of history, three
+// cycles of kDictSize bytes that it writes one after another, and room for its
+// last match to run past the end (see inflate.cpp); the other decoders use a
+// part of it for their dictionary or tables.
+constexpr uint32_t kWindowSize = 4 * kDictSize + 512;
 constexpr uint32_t kInputChunk = 16000;   // compressed bytes per refill
 constexpr uint32_t kOutputChunk = 16000;  // output bytes per flush
 constexpr uint32_t kBufferAlloc = 16001;  // allocated size of input and output buffers
+
+// Step limits (see Limits above).
+constexpr int kMaxIdleBlocksAfterEnd = 16;
+constexpr int kBitCountFloor = -(1 << 20);
 
 class TDecoderIO {
  public:
@@ -42,6 +69,10 @@ class TDecoderIO {
   int32_t uncompressedSize = 0;  // the member's declared uncompressed size
   int32_t compressedSize = 0;    // the member's compressed size without the encryption header
   uint16_t flags = 0;            // general-purpose bit flags of the member
+
+  // ---- limits (see Limits above)
+  bool InputExhausted() const { return compressedLeft < 0; }
+  int64_t OutputCap() const { return uncompressedSize; }
 
   // The input refill: stores the next compressed byte in b and returns 8, or
   // returns 0 (b unchanged) when the member's compressed data is used up.

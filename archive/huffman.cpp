@@ -87,8 +87,8 @@ THuffStatus BuildHuffTable(const uint8_t* lengths, unsigned n, unsigned s, const
   // Value indexes sorted by length, then by index: canonical code order.
   unsigned offset[kMaxCodeBits + 2] = {};
   for (unsigned len = 1; len <= kMaxCodeBits; ++len) offset[len + 1] = offset[len] + count[len];
-  uint16_t sorted[320];
-  if (n > sizeof(sorted) / sizeof(sorted[0])) return THuffStatus::Invalid;
+  if (n > kMaxSymbols) return THuffStatus::Invalid;
+  uint16_t sorted[kMaxSymbols];
   for (unsigned i = 0; i < n; ++i)
     if (lengths[i] != 0) sorted[offset[lengths[i]]++] = static_cast<uint16_t>(i);
   const unsigned total = n - count[0];

@@ -26,11 +26,12 @@ constexpr uint8_t kOpEndOfBlock = 15;
 constexpr uint8_t kOpLiteral = 16;
 constexpr uint8_t kOpInvalid = 99;
 constexpr unsigned kMaxCodeBits = 16;  // longest code any table accepts
+constexpr unsigned kMaxSymbols = 288;  // largest code set: Deflate's fixed literal/length codes
 
 // kBitMask[n] = 2^n - 1: every extraction of n bits masks with it.
-inline constexpr uint32_t kBitMask[17] = {0x0000, 0x0001, 0x0003, 0x0007, 0x000F, 0x001F,
-                                          0x003F, 0x007F, 0x00FF, 0x01FF, 0x03FF, 0x07FF,
-                                          0x0FFF, 0x1FFF, 0x3FFF, 0x7FFF, 0xFFFF};
+inline constexpr uint32_t kBitMask[kMaxCodeBits + 1] = {
+    0x0000, 0x0001, 0x0003, 0x0007, 0x000F, 0x001F, 0x003F, 0x007F, 0x00FF,
+    0x01FF, 0x03FF, 0x07FF, 0x0FFF, 0x1FFF, 0x3FFF, 0x7FFF, 0xFFFF};
 
 struct THuffEntry {
   uint8_t op;
@@ -69,7 +70,7 @@ class THuffTable {
   unsigned lookupBits_ = 0;
 };
 
-// Builds a table from n code lengths (0 = unused). Value indexes below s are
+// Builds a table from n <= kMaxSymbols code lengths (0 = unused). Value indexes below s are
 // literals (op 16, value = index) when below 256, else the end of block;
 // index i >= s takes op extra[i - s] and value base[i - s]. lookupBits is
 // clamped to the range of the non-zero lengths and stored in the table. On

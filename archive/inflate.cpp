@@ -1,22 +1,31 @@
 // Deflate decoder (compression method 8, RFC 1951).
 //
-// Output goes into the first 32768 bytes of the shared window, used as a
-// circular dictionary: `pos_` is the next position to write (0..32767); when
-// it reaches 32768 the whole window is moved into the output buffer (window
-// flush) and writing restarts at 0. The window is zeroed when a member starts,
-// so that a back-reference before the start of the member's output yields
-// zero bytes instead of whatever an earlier member left behind.
+// Output is written in a straight line into the shared window, laid out as
+//   [0, kDictSize)              history: the kDictSize bytes before the first cycle
+//   [kDictSize, kOutputEnd)     cycles of kDictSize bytes, written one after another
+//   [kOutputEnd, kWindowSize)   overshoot of the last symbol and copy slack
+// `pos_` is the next position to write, `cycleEnd_` the end of the cycle it is
+// in. Once a cycle is full it goes to the output buffer (in kOutputChunk
+// pieces, each flushed) and writing goes on in the next one; after the last
+// cycle, its bytes and any overshoot move to the start to become the history.
+// Every back-reference (at most kDictSize back) therefore reads one straight
+// run of memory, a copy may write a few bytes past its end, where nothing is
+// kept yet, and the move costs one pass over a cycle per several cycles of
+// output. The history starts zeroed, so that a back-reference before the start
+// of the member's output yields zero bytes instead of whatever an earlier
+// member left behind.
 //
 // Each block builds its own tables (released at the end of the block, also
 // when an exception from the output flush or the input refill passes).
-// Invalid data stops decoding at once: neither the window nor the output
-// buffer is flushed, and the CRC check of the caller rejects the member.
+// Invalid data stops decoding at once: neither the current cycle nor the
+// output buffer is flushed, and the CRC check of the caller rejects the member.
 //
 // The code loop has a fast path that runs while the input buffer holds at
-// least kFastInput bytes and the window has room for a maximal match plus an
-// 16-byte overrun (entry contract of FastCodes); elsewhere every step reads bits
-// exactly as needed.
+// least kFastInput bytes and the current cycle is not full (entry contract of
+// FastCodes); elsewhere every step reads bits exactly as needed.
+#include <cassert>
 #include <cstring>
+#include <type_traits>
 
 #include "archive/decoders.h"
 #include "archive/huffman.h"
@@ -26,27 +35,123 @@ namespace archive {
 
 namespace {
 
-constexpr uint32_t kDictSize = 32768;
 constexpr uint32_t kMaxMatch = 258;
-constexpr uint32_t kFastPosLimit = kDictSize - kMaxMatch - 16;
-constexpr uint32_t kFastInput = 8;  // one 8-byte load per refill
-// Blocks started after the input ran out that may produce nothing before the
-// decoder gives up (the repeated last byte could otherwise cycle forever).
-constexpr int kMaxEmptyBlocksAfterEnd = 16;
+constexpr unsigned kMaxLitCodes = 286;  // HLIT bound: literals, end of block, length codes
+constexpr unsigned kMaxDistCodes = 30;  // HDIST bound
+constexpr unsigned kFixedLitCodes = 288;
+constexpr unsigned kFirstLengthCode = 257;  // codes below are literals and the end of block
+constexpr unsigned kFixedDistCodes = 30;
+constexpr unsigned kCodeLengthCodes = 19;
+constexpr uint32_t kLitLookupBits = 9;   // first-level width of dynamic literal/length tables
+constexpr uint32_t kDistLookupBits = 6;  // and of their distance tables
+constexpr uint32_t kMaxCodeLength = 15;  // longest Deflate code
+
+// The fast loop's bit buffer is the machine word: 64 bits hold a whole match
+// (length code, its extra bits, distance code, its extra bits) after one
+// refill; 32 bits (the i686 product) refill again before the distance and
+// before long distance extra bits, so that no step there shifts a register
+// pair.
+#if defined(SETUP_INFLATE_WORD32)
+using TBitWord = uint32_t;  // lets a 64-bit build test the 32-bit loop
+#else
+using TBitWord = std::conditional_t<sizeof(void*) >= 8, uint64_t, uint32_t>;
+#endif
+constexpr unsigned kWordBits = 8 * sizeof(TBitWord);
+constexpr unsigned kRefillBits = kWordBits - 8;  // bits held at least after a refill
+constexpr bool kOneRefillPerMatch = kRefillBits >= 2 * kMaxCodeLength + 5 + 13;
+// Literals whose codes sit in the first level, decoded per refill.
+constexpr unsigned kLiteralsPerRefill = (kRefillBits - kLitLookupBits) / kLitLookupBits + 1;
+// Input the fast loop may read per symbol: one refill, or three with a 32-bit
+// word; each loads a word and advances by less than one.
+constexpr unsigned kRefillsPerSymbol = kOneRefillPerMatch ? 1 : 3;
+constexpr uint32_t kFastInput = 3 * sizeof(TBitWord) + 4;
+// Match copies move 16 bytes a step (8 for distances of 8 to 15, and the
+// pattern start of shorter ones), writing at most kCopySlack bytes past the
+// match.
+constexpr uint32_t kCopySlack = 32;
+
+static_assert(kRefillBits >= kMaxCodeLength + 5, "a length code and its extra bits fit one refill");
+static_assert(kRefillBits >= kMaxCodeLength, "a distance code fits one refill");
+static_assert(kLiteralsPerRefill >= 2);
+static_assert(kFastInput >= (kRefillsPerSymbol - 1) * (sizeof(TBitWord) - 1) + sizeof(TBitWord),
+              "input margin of the fast loop");
+// The end of the last cycle: the window's whole cycles, short of the margin
+// that the fast loop needs. The loop runs while pos < the end of the cycle;
+// its last symbol may write kMaxMatch bytes plus the copy slack beyond that.
+constexpr uint32_t kOutputEnd = kDictSize * ((kWindowSize - kMaxMatch - kCopySlack) / kDictSize);
+static_assert(kOutputEnd >= 2 * kDictSize, "history and at least one cycle");
+static_assert(kOutputEnd + kMaxMatch + kCopySlack <= kWindowSize, "window margin of the fast loop");
+static_assert(kLiteralsPerRefill <= kMaxMatch);
+
+inline TBitWord LoadWord(const uint8_t* p) {
+  TBitWord w;
+  std::memcpy(&w, p, sizeof w);
+  return w;
+}
+inline TBitWord LowBits(TBitWord v, unsigned n) { return v & ((TBitWord{1} << n) - 1); }
 
 // Length codes 257..287; 286 and 287 are invalid.
-constexpr uint16_t kLengthBase[31] = {3,  4,   5,   6,   7,   8,   9,   10, 11, 13, 15,
-                                      17, 19,  23,  27,  31,  35,  43,  51, 59, 67, 83,
-                                      99, 115, 131, 163, 195, 227, 258, 0,  0};
-constexpr uint8_t kLengthExtra[31] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2,  2, 2,
-                                      3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0, 99, 99};
-constexpr uint16_t kDistBase[30] = {1,    2,    3,    4,    5,    7,    9,    13,    17,    25,
-                                    33,   49,   65,   97,   129,  193,  257,  385,   513,   769,
-                                    1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-constexpr uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
-                                    6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
-constexpr uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
-                                          11, 4,  12, 3, 13, 2, 14, 1, 15};
+constexpr uint16_t kLengthBase[kFixedLitCodes - kFirstLengthCode] = {
+    3,  4,  5,  6,  7,  8,  9,  10,  11,  13,  15,  17,  19,  23, 27, 31,
+    35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258, 0,  0};
+constexpr uint8_t kLengthExtra[kFixedLitCodes - kFirstLengthCode] = {
+    0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0, 99, 99};
+constexpr uint16_t kDistBase[kFixedDistCodes] = {
+    1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+    193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr uint8_t kDistExtra[kFixedDistCodes] = {0, 0, 0,  0,  1,  1,  2,  2,  3,  3,
+                                                 4, 4, 5,  5,  6,  6,  7,  7,  8,  8,
+                                                 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+constexpr uint8_t kCodeLengthOrder[kCodeLengthCodes] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                                        11, 4,  12, 3, 13, 2, 14, 1, 15};
+static_assert(kDistBase[29] + (1u << kDistExtra[29]) - 1 == kDictSize,
+              "the farthest distance reaches the start of the history");
+static_assert(kLengthBase[28] == kMaxMatch);
+
+// Copies a match of length bytes from distance back (1..kDictSize) within the
+// window, as a byte-by-byte copy would (an overlapping copy repeats what it
+// produces). May write up to kCopySlack bytes past dst + length.
+inline void CopyMatch(uint8_t* dst, uint32_t distance, uint32_t length) {
+  const uint8_t* src = dst - distance;
+  uint8_t* const end = dst + length;
+  if (distance >= 16) {
+    // Every 16-byte step reads only bytes that are already final.
+    do {
+      uint64_t a = Load64(src), b = Load64(src + 8);
+      Store64(dst, a);
+      Store64(dst + 8, b);
+      dst += 16;
+      src += 16;
+    } while (dst < end);
+    return;
+  }
+  if (distance == 1) {
+    const uint64_t run = 0x0101010101010101ull * *src;
+    do {
+      Store64(dst, run);
+      Store64(dst + 8, run);
+      dst += 16;
+    } while (dst < end);
+    return;
+  }
+  if (distance < 8) {
+    // The output repeats with period `distance`, hence also with the smallest
+    // multiple of it that is at least 8. Build that much of the pattern with
+    // 8-byte stores that each leave `distance` more bytes final, then copy
+    // from that period in whole words.
+    const uint32_t period = distance * ((8 + distance - 1) / distance);
+    for (uint32_t done = 0; done < period; done += distance)
+      Store64(dst + done, Load64(src + done));
+    if (length <= period) return;
+    dst += period;
+    src = dst - period;
+  }
+  do {
+    Store64(dst, Load64(src));
+    dst += 8;
+    src += 8;
+  } while (dst < end);
+}
 
 class TInflater {
  public:
@@ -72,18 +177,28 @@ class TInflater {
                                                     : TDecodeStatus::InvalidTable);
   }
 
+  // Sends the full cycle to the output and starts the next one; after the
+  // last, moves that cycle and the overshoot past it to the start.
+  void EndCycle() {
+    WindowFlush(io_, win_ + cycleEnd_ - kDictSize, kDictSize);
+    if (cycleEnd_ < kOutputEnd) {
+      cycleEnd_ += kDictSize;
+      return;
+    }
+    std::memmove(win_, win_ + kOutputEnd - kDictSize, pos_ - (kOutputEnd - kDictSize));
+    pos_ -= kOutputEnd - kDictSize;
+    cycleEnd_ = 2 * kDictSize;
+  }
   void Put(uint8_t b) {
     win_[pos_++] = b;
-    if (pos_ == kDictSize) {
-      WindowFlush(io_, win_, kDictSize);
-      pos_ = 0;
-    }
+    if (pos_ == cycleEnd_) EndCycle();
   }
 
   TDecoderIO& io_;
   TBitReaderA br_;
   uint8_t* win_;
-  uint32_t pos_ = 0;
+  uint32_t pos_ = kDictSize;
+  uint32_t cycleEnd_ = 2 * kDictSize;
   TDecodeStatus status_ = TDecodeStatus::Done;
 };
 
@@ -93,8 +208,8 @@ TDecodeStatus TInflater::Run() {
   for (;;) {
     // A block that starts after the input ran out and changes neither the
     // window position nor the output buffer produced nothing (or a multiple of
-    // 4 MB, which is garbage all the same).
-    const bool startedAfterEnd = io_.compressedLeft < 0;
+    // 12 MB, which is garbage all the same).
+    const bool startedAfterEnd = io_.InputExhausted();
     const uint32_t startPos = pos_;
     const uint32_t startOut = io_.outCount;
     bool last = br_.Take(1) != 0;
@@ -115,12 +230,12 @@ TDecodeStatus TInflater::Run() {
     if (!ok) return status_;
     if (last) break;
     if (startedAfterEnd && pos_ == startPos && io_.outCount == startOut) {
-      if (++emptyAfterEnd >= kMaxEmptyBlocksAfterEnd) return TDecodeStatus::EmptyBlocksAfterEnd;
+      if (++emptyAfterEnd >= kMaxIdleBlocksAfterEnd) return TDecodeStatus::EmptyBlocksAfterEnd;
     } else {
       emptyAfterEnd = 0;
     }
   }
-  WindowFlush(io_, win_, pos_);
+  WindowFlush(io_, win_ + cycleEnd_ - kDictSize, pos_ - (cycleEnd_ - kDictSize));
   io_.FlushOutput();
   return TDecodeStatus::Done;
 }
@@ -143,48 +258,48 @@ bool TInflater::Stored() {
       --len;
       continue;
     }
-    uint32_t n = std::min({len, avail, kDictSize - pos_});
+    uint32_t n = std::min({len, avail, cycleEnd_ - pos_});
     std::memcpy(win_ + pos_, io_.inPos, n);
     br_.Consume(n);
     br_.last = win_[pos_ + n - 1];
     br_.buf = 0;  // the look-ahead bits no longer follow the input position
     len -= n;
     pos_ += n;
-    if (pos_ == kDictSize) {
-      WindowFlush(io_, win_, kDictSize);
-      pos_ = 0;
-    }
+    if (pos_ == cycleEnd_) EndCycle();
   }
   return true;
 }
 
 bool TInflater::Fixed() {
-  uint8_t lengths[288];
+  static_assert(kFixedLitCodes <= kMaxSymbols);
+  uint8_t lengths[kFixedLitCodes];
   std::memset(lengths, 8, 144);
   std::memset(lengths + 144, 9, 112);
   std::memset(lengths + 256, 7, 24);
   std::memset(lengths + 280, 8, 8);
   THuffTable lit, dist;
-  THuffStatus built = BuildHuffTable(lengths, 288, 257, kLengthBase, kLengthExtra, 7, lit);
+  THuffStatus built =
+      BuildHuffTable(lengths, kFixedLitCodes, kFirstLengthCode, kLengthBase, kLengthExtra, 7, lit);
   if (built != THuffStatus::Complete) return TableStop(built);
-  std::memset(lengths, 5, 30);
-  built = BuildHuffTable(lengths, 30, 0, kDistBase, kDistExtra, 5, dist);
+  std::memset(lengths, 5, kFixedDistCodes);
+  built = BuildHuffTable(lengths, kFixedDistCodes, 0, kDistBase, kDistExtra, 5, dist);
   if (built != THuffStatus::Complete && built != THuffStatus::Incomplete) return TableStop(built);
   return Codes(lit, dist);
 }
 
 bool TInflater::Dynamic() {
-  unsigned hlit = br_.Take(5) + 257;
+  unsigned hlit = br_.Take(5) + kFirstLengthCode;
   unsigned hdist = br_.Take(5) + 1;
   unsigned hclen = br_.Take(4) + 4;
-  if (hlit > 286 || hdist > 30) return Stop(TDecodeStatus::TooManyCodes);
+  if (hlit > kMaxLitCodes || hdist > kMaxDistCodes) return Stop(TDecodeStatus::TooManyCodes);
 
-  uint8_t lengths[286 + 30] = {};
+  uint8_t lengths[kMaxLitCodes + kMaxDistCodes] = {};
   {
-    uint8_t clLengths[19] = {};
+    uint8_t clLengths[kCodeLengthCodes] = {};
     for (unsigned i = 0; i < hclen; ++i) clLengths[kCodeLengthOrder[i]] = br_.Take(3);
     THuffTable cl;
-    THuffStatus built = BuildHuffTable(clLengths, 19, 19, nullptr, nullptr, 7, cl);
+    THuffStatus built =
+        BuildHuffTable(clLengths, kCodeLengthCodes, kCodeLengthCodes, nullptr, nullptr, 7, cl);
     if (built != THuffStatus::Complete) return TableStop(built);
     const unsigned n = hlit + hdist;
     unsigned i = 0;
@@ -214,9 +329,10 @@ bool TInflater::Dynamic() {
     }
   }
   THuffTable lit, dist;
-  THuffStatus built = BuildHuffTable(lengths, hlit, 257, kLengthBase, kLengthExtra, 9, lit);
+  THuffStatus built = BuildHuffTable(lengths, hlit, kFirstLengthCode, kLengthBase, kLengthExtra,
+                                     kLitLookupBits, lit);
   if (built != THuffStatus::Complete) return TableStop(built);
-  built = BuildHuffTable(lengths + hlit, hdist, 0, kDistBase, kDistExtra, 6, dist);
+  built = BuildHuffTable(lengths + hlit, hdist, 0, kDistBase, kDistExtra, kDistLookupBits, dist);
   if (built != THuffStatus::Complete) return TableStop(built);
   return Codes(lit, dist);
 }
@@ -226,13 +342,22 @@ bool TInflater::Codes(const THuffTable& litTable, const THuffTable& distTable) {
   const THuffEntry* dist = distTable.Root();
   const unsigned bl = litTable.LookupBits();
   const unsigned bd = distTable.LookupBits();
+  // The fast loop's bit accounting (several first-level literals per refill,
+  // a whole match per refill on 64-bit builds) rests on these widths. Every
+  // table accepted here has them: a complete code set of at most 286 codes
+  // has a code of at most 8 bits, of 30 codes one of at most 4 bits, and the
+  // builder clamps the width to the shortest code. A table without them would
+  // take the exact path.
+  const bool fastWidths = bl <= kLitLookupBits && bd <= kDistLookupBits;
+  assert(fastWidths);
   for (;;) {
-    if (pos_ <= kFastPosLimit && br_.Available() >= kFastInput) {
+    if (fastWidths && br_.Available() >= kFastInput) {
       TResult r = FastCodes(lit, bl, dist, bd);
+      if (pos_ >= cycleEnd_) EndCycle();
       if (r == TResult::EndOfBlock) return true;
       if (r == TResult::Invalid) return Stop(TDecodeStatus::InvalidCode);
     }
-    // One code read bit-exactly (near the end of the input buffer or window).
+    // One code read bit-exactly (near the end of the input buffer).
     const THuffEntry* e = DecodeA<false>(br_, lit, bl);
     if (e == nullptr) return Stop(TDecodeStatus::InvalidCode);
     if (e->op == kOpLiteral) {
@@ -244,52 +369,63 @@ bool TInflater::Codes(const THuffTable& litTable, const THuffTable& distTable) {
     e = DecodeA<false>(br_, dist, bd);
     if (e == nullptr) return Stop(TDecodeStatus::InvalidCode);
     uint32_t distance = e->value + br_.Take(e->op);
-    pos_ = CopyCircular<kDictSize>(io_, win_, pos_, distance, length);
+    while (length-- > 0) Put(win_[pos_ - distance]);
   }
 }
 
-// Entry contract: pos_ <= kFastPosLimit and at least kFastInput bytes
-// available. Each round refills the bit buffer to at least 56 bits, enough for
-// a length code, its extra bits, a distance code and its extra bits (at most
-// 15 + 5 + 15 + 13 = 48 bits), and writes at most kMaxMatch bytes plus a
-// 16-byte overrun that is restored afterwards. Returns Continue when a margin
-// no longer holds.
+// Resolves a sub-table link of the entry at the bottom bits of buf, dropping
+// the first-level bits. Sub-tables are one level deep: what a link leads to
+// is a final entry or an invalid one.
+inline const THuffEntry* FollowLink(const THuffEntry* e, TBitWord& buf, unsigned& count) {
+  buf >>= e->bits;
+  count -= e->bits;
+  e = e->link + LowBits(buf, e->op - kOpLiteral);
+  assert(e->op <= kOpLiteral || e->op == kOpInvalid);
+  return e;
+}
+
+// Entry contract: pos_ < cycleEnd_ and at least kFastInput bytes available.
+// Each round refills the bit buffer to at least kRefillBits bits, decodes up
+// to kLiteralsPerRefill first-level literals or one other symbol, and writes
+// at most kMaxMatch bytes plus the copy slack. Returns Continue when a margin
+// no longer holds, with pos_ possibly up to kMaxMatch - 1 past cycleEnd_.
 TInflater::TResult TInflater::FastCodes(const THuffEntry* lit, unsigned bl, const THuffEntry* dist,
                                         unsigned bd) {
-  uint64_t buf = br_.buf;
+  assert(br_.count < kWordBits);
+  TBitWord buf = static_cast<TBitWord>(br_.buf);
   unsigned count = br_.count;
   const uint8_t* const inStart = io_.inPos;
   const uint8_t* in = inStart;
   const uint8_t* const inLimit = inStart + (br_.Available() - kFastInput);
-  uint8_t* const win = win_;
-  uint32_t pos = pos_;
-  const uint64_t lmask = kBitMask[bl];
-  const uint64_t dmask = kBitMask[bd];
+  uint8_t* out = win_ + pos_;
+  uint8_t* const outLimit = win_ + cycleEnd_;
+  const TBitWord lmask = (TBitWord{1} << bl) - 1;
+  const TBitWord dmask = (TBitWord{1} << bd) - 1;
   TResult result = TResult::Continue;
 
-  while (in <= inLimit && pos <= kFastPosLimit) {
-    buf |= Load64(in) << count;
-    in += (63 - count) >> 3;
-    count |= 56;
+  // Tops the buffer up to at least kRefillBits bits with whole bytes. The
+  // bits loaded above `count` are the input bytes that follow, so the next
+  // refill may OR them in again.
+  auto refill = [&] {
+    buf |= LoadWord(in) << count;
+    in += (kWordBits - 1 - count) >> 3;
+    count |= kRefillBits;
+  };
 
+  while (in <= inLimit && out < outLimit) {
+    refill();
     const THuffEntry* e = lit + (buf & lmask);
     unsigned op = e->op;
     if (op == kOpLiteral) {
-      buf >>= e->bits;
-      count -= e->bits;
-      win[pos++] = static_cast<uint8_t>(e->value);
-      // First-level codes are at most 9 bits: two more literals fit in the
-      // 56 bits of the refill.
-      e = lit + (buf & lmask);
-      if (e->op != kOpLiteral) continue;
-      buf >>= e->bits;
-      count -= e->bits;
-      win[pos++] = static_cast<uint8_t>(e->value);
-      e = lit + (buf & lmask);
-      if (e->op != kOpLiteral) continue;
-      buf >>= e->bits;
-      count -= e->bits;
-      win[pos++] = static_cast<uint8_t>(e->value);
+      // Each first-level literal takes at most kLitLookupBits bits, so the
+      // refill covers kLiteralsPerRefill of them and the next lookup.
+      unsigned n = 0;
+      do {
+        buf >>= e->bits;
+        count -= e->bits;
+        *out++ = static_cast<uint8_t>(e->value);
+        e = lit + (buf & lmask);
+      } while (e->op == kOpLiteral && ++n < kLiteralsPerRefill);
       continue;
     }
     if (op > kOpLiteral) {
@@ -297,9 +433,7 @@ TInflater::TResult TInflater::FastCodes(const THuffEntry* lit, unsigned bl, cons
         result = TResult::Invalid;
         break;
       }
-      buf >>= e->bits;
-      count -= e->bits;
-      e = e->link + (buf & kBitMask[op - kOpLiteral]);
+      e = FollowLink(e, buf, count);
       op = e->op;
       if (op == kOpInvalid) {
         result = TResult::Invalid;
@@ -309,17 +443,18 @@ TInflater::TResult TInflater::FastCodes(const THuffEntry* lit, unsigned bl, cons
     buf >>= e->bits;
     count -= e->bits;
     if (op == kOpLiteral) {
-      win[pos++] = static_cast<uint8_t>(e->value);
+      *out++ = static_cast<uint8_t>(e->value);
       continue;
     }
     if (op == kOpEndOfBlock) {
       result = TResult::EndOfBlock;
       break;
     }
-    uint32_t length = e->value + static_cast<uint32_t>(buf & kBitMask[op]);
+    const uint32_t length = e->value + static_cast<uint32_t>(LowBits(buf, op));
     buf >>= op;
     count -= op;
 
+    if constexpr (!kOneRefillPerMatch) refill();
     e = dist + (buf & dmask);
     op = e->op;
     if (op > kOpLiteral) {
@@ -327,9 +462,7 @@ TInflater::TResult TInflater::FastCodes(const THuffEntry* lit, unsigned bl, cons
         result = TResult::Invalid;
         break;
       }
-      buf >>= e->bits;
-      count -= e->bits;
-      e = e->link + (buf & kBitMask[op - kOpLiteral]);
+      e = FollowLink(e, buf, count);
       op = e->op;
       if (op == kOpInvalid) {
         result = TResult::Invalid;
@@ -338,44 +471,17 @@ TInflater::TResult TInflater::FastCodes(const THuffEntry* lit, unsigned bl, cons
     }
     buf >>= e->bits;
     count -= e->bits;
-    uint32_t distance = e->value + static_cast<uint32_t>(buf & kBitMask[op]);
+    if constexpr (!kOneRefillPerMatch) {
+      if (count < op) refill();
+    }
+    const uint32_t distance = e->value + static_cast<uint32_t>(LowBits(buf, op));
     buf >>= op;
     count -= op;
-
-    if (distance <= pos) {
-      uint8_t* dst = win + pos;
-      const uint8_t* src = dst - distance;
-      uint8_t* const end = dst + length;
-      if (distance >= 16) {
-        // 16 bytes a step; each step reads only bytes already written.
-        uint64_t saved[2] = {Load64(end), Load64(end + 8)};  // the overrun is restored
-        do {
-          uint64_t a = Load64(src), b = Load64(src + 8);
-          Store64(dst, a);
-          Store64(dst + 8, b);
-          dst += 16;
-          src += 16;
-        } while (dst < end);
-        Store64(end, saved[0]);
-        Store64(end + 8, saved[1]);
-      } else if (distance >= 8) {
-        const uint64_t saved = Load64(end);
-        do {
-          Store64(dst, Load64(src));
-          dst += 8;
-          src += 8;
-        } while (dst < end);
-        Store64(end, saved);
-      } else if (distance == 1) {
-        std::memset(dst, *src, length);
-      } else {
-        for (uint32_t i = 0; i < length; ++i) dst[i] = src[i];
-      }
-      pos += length;
-    } else {
-      // The source wraps to the end of the window; no flush can happen here.
-      pos = CopyCircular<kDictSize>(io_, win, pos, distance, length);
-    }
+    // The history in front of the cycle holds kDictSize bytes, as far back as
+    // any distance reaches.
+    assert(distance <= static_cast<uint32_t>(out - win_));
+    CopyMatch(out, distance, length);
+    out += length;
   }
 
   br_.buf = buf;
@@ -384,7 +490,7 @@ TInflater::TResult TInflater::FastCodes(const THuffEntry* lit, unsigned bl, cons
     br_.Consume(static_cast<uint32_t>(in - inStart));
     br_.last = in[-1];
   }
-  pos_ = pos;
+  pos_ = static_cast<uint32_t>(out - win_);
   return result;
 }
 

@@ -1,6 +1,6 @@
 // Pieces shared by the decoders: bit reader A (Deflate, Implode), bit reader
-// B (Shrink, Reduce), the table lookup, the window flush and the circular
-// back-reference copy.
+// B (Shrink, Reduce), the table lookup, the window flush, the circular
+// back-reference copy and the circular output (Implode, Reduce).
 //
 // Bit reader A holds the buffered bits least significant first. Need(n)
 // appends whole bytes from the input refill until at least n bits are held,
@@ -142,6 +142,41 @@ inline uint32_t CopyCircular(TDecoderIO& io, uint8_t* window, uint32_t pos, uint
   return pos;
 }
 
+// Output through a circular dictionary of kSize bytes at the start of the
+// window (Implode, Reduce), counted against the output cap. The dictionary
+// is zeroed first, so that a back-reference before the start of the output
+// yields zero bytes; a full dictionary goes to the output buffer and writing
+// restarts at its start.
+template <uint32_t kSize>
+class TCircularOutput {
+ public:
+  explicit TCircularOutput(TDecoderIO& io) : io_(io), win_(io.window), left_(io.OutputCap()) {
+    static_assert(kSize <= kWindowSize);
+    std::memset(win_, 0, kSize);
+  }
+  bool CapReached() const { return left_ <= 0; }
+  void Put(uint8_t b) {
+    win_[pos_++] = b;
+    --left_;
+    if (pos_ == kSize) {
+      WindowFlush(io_, win_, kSize);
+      pos_ = 0;
+    }
+  }
+  void Copy(uint32_t distance, uint32_t length) {
+    pos_ = CopyCircular<kSize>(io_, win_, pos_, distance, length);
+    left_ -= length;
+  }
+  // Moves what the dictionary holds since its last flush to the output buffer.
+  void Drain() { WindowFlush(io_, win_, pos_); }
+
+ private:
+  TDecoderIO& io_;
+  uint8_t* const win_;
+  uint32_t pos_ = 0;
+  int64_t left_;  // output still to make up to the cap
+};
+
 // Bit reader B (Shrink and Reduce): when fewer than n bits are held it sets
 // the end-of-input flag, then appends bytes while fewer than 25 bits are held
 // and a byte comes, clearing the flag with each byte. The count may go below
@@ -169,11 +204,10 @@ struct TBitReaderB {
     buf >>= n;
     // Past the end of the input the count stays negative; holding it at a
     // floor keeps a decoder that reads on and on from wrapping it around.
-    count = count - static_cast<int>(n) < kCountFloor ? kCountFloor : count - static_cast<int>(n);
+    count =
+        count - static_cast<int>(n) < kBitCountFloor ? kBitCountFloor : count - static_cast<int>(n);
     return v;
   }
-
-  static constexpr int kCountFloor = -(1 << 20);
 };
 
 }  // namespace archive

@@ -27,8 +27,10 @@ constexpr unsigned kTableSize = 8193;
 constexpr unsigned kSuffixOffset = 16390;
 constexpr unsigned kStackOffset = 24585;
 constexpr unsigned kStackSize = 8192;
+constexpr unsigned kControlCode = 256;
 constexpr unsigned kFirstFree = 257;
 constexpr unsigned kCodeLimit = 8192;  // codes are below this
+constexpr unsigned kMinCodeSize = 9;
 constexpr unsigned kMaxCodeSize = 13;
 constexpr int16_t kFree = -1;
 
@@ -50,6 +52,8 @@ class TUnshrinker {
   }
   void SetPrefix(unsigned code, int16_t v) { std::memcpy(io_.window + 2 * code, &v, sizeof v); }
   void PartialClear();
+  bool NextCode(unsigned& code);
+  bool Emit(unsigned code);
   unsigned NextFreeFrom(unsigned code) const {
     while (code < kCodeLimit && Prefix(code) != kFree) ++code;
     return code;
@@ -60,6 +64,10 @@ class TUnshrinker {
   uint8_t* suffix_;
   uint8_t* stack_;
   unsigned nextFree_ = kFirstFree;
+  unsigned codeSize_ = kMinCodeSize;
+  unsigned prev_ = 0;  // the code before
+  uint8_t first_ = 0;  // first character of the string written last
+  TDecodeStatus status_ = TDecodeStatus::Done;
 };
 
 void TUnshrinker::PartialClear() {
@@ -67,7 +75,7 @@ void TUnshrinker::PartialClear() {
   for (unsigned c = kFirstFree; c < nextFree_; ++c) marked.set(c);
   for (unsigned c = kFirstFree; c < nextFree_; ++c) {
     int16_t p = Prefix(c);
-    if (p > 256) marked.reset(static_cast<unsigned>(p));
+    if (p > static_cast<int16_t>(kControlCode)) marked.reset(static_cast<unsigned>(p));
   }
   for (unsigned c = kFirstFree; c < nextFree_; ++c)
     if (marked.test(c)) SetPrefix(c, kFree);
@@ -79,75 +87,74 @@ TDecodeStatus TUnshrinker::Run() {
   std::memset(suffix_, 0, kTableSize);
   for (unsigned c = 0; c < 256; ++c) suffix_[c] = static_cast<uint8_t>(c);
 
-  unsigned codeSize = 9;
-  unsigned code = br_.Read(codeSize);
-  if (br_.ended) {
-    io_.FlushOutput();
-    return TDecodeStatus::Done;
-  }
-  unsigned prev = code;
-  uint8_t first = static_cast<uint8_t>(code);
-  WindowFlush(io_, &first, 1);
-
-  TDecodeStatus status = TDecodeStatus::Done;
-  for (;;) {
-    code = br_.Read(codeSize);
-    if (br_.ended) break;
-    bool stop = false;
-    while (code == 256 && !stop) {
-      unsigned control = br_.Read(codeSize);
-      if (br_.ended) {
-        stop = true;
-        break;
-      }
-      if (control == 1) {
-        if (codeSize == kMaxCodeSize) {
-          stop = true;  // wider codes would index past the tables
-          status = TDecodeStatus::InvalidCode;
-          break;
-        }
-        ++codeSize;
-      } else if (control == 2) {
-        PartialClear();
-      }
-      code = br_.Read(codeSize);
-      if (br_.ended) stop = true;
+  unsigned code = br_.Read(codeSize_);
+  if (!br_.ended) {
+    prev_ = code;
+    first_ = static_cast<uint8_t>(code);
+    WindowFlush(io_, &first_, 1);
+    while (NextCode(code) && Emit(code)) {
     }
-    if (stop) break;
-
-    const unsigned incoming = code;
-    unsigned sp = kStackSize;
-    if (Prefix(code) == kFree) {
-      stack_[--sp] = first;
-      code = prev;
-    }
-    while (code >= kFirstFree && sp > 0) {
-      int16_t p = Prefix(code);
-      if (p == kFree) {
-        stack_[--sp] = first;
-        code = prev;
-      } else {
-        stack_[--sp] = suffix_[code];
-        code = static_cast<unsigned>(p);
-      }
-    }
-    if (sp == 0) {  // longer than any valid string: a cycle of undefined codes
-      status = TDecodeStatus::InvalidCode;
-      break;
-    }
-    first = suffix_[code];
-    stack_[--sp] = first;
-    WindowFlush(io_, stack_ + sp, kStackSize - sp);
-
-    if (nextFree_ < kCodeLimit) {
-      SetPrefix(nextFree_, static_cast<int16_t>(prev));
-      suffix_[nextFree_] = first;
-      nextFree_ = NextFreeFrom(nextFree_ + 1);
-    }
-    prev = incoming;
   }
   io_.FlushOutput();
-  return status;
+  return status_;
+}
+
+// Reads the next data code, acting on the control codes before it. False at
+// the end of the input or when a control code is invalid.
+bool TUnshrinker::NextCode(unsigned& code) {
+  code = br_.Read(codeSize_);
+  while (!br_.ended && code == kControlCode) {
+    unsigned control = br_.Read(codeSize_);
+    if (br_.ended) return false;
+    if (control == 1) {
+      if (codeSize_ == kMaxCodeSize) {
+        status_ = TDecodeStatus::InvalidCode;  // wider codes would index past the tables
+        return false;
+      }
+      ++codeSize_;
+    } else if (control == 2) {
+      PartialClear();
+    }
+    code = br_.Read(codeSize_);
+  }
+  return !br_.ended;
+}
+
+// Writes the string of a code and defines the next free code as the previous
+// string plus this one's first character. False for a string longer than the
+// stack.
+bool TUnshrinker::Emit(unsigned code) {
+  const unsigned incoming = code;
+  unsigned sp = kStackSize;
+  if (Prefix(code) == kFree) {
+    stack_[--sp] = first_;
+    code = prev_;
+  }
+  while (code >= kFirstFree && sp > 0) {
+    int16_t p = Prefix(code);
+    if (p == kFree) {
+      stack_[--sp] = first_;
+      code = prev_;
+    } else {
+      stack_[--sp] = suffix_[code];
+      code = static_cast<unsigned>(p);
+    }
+  }
+  if (sp == 0) {  // longer than any valid string: a cycle of undefined codes
+    status_ = TDecodeStatus::InvalidCode;
+    return false;
+  }
+  first_ = suffix_[code];
+  stack_[--sp] = first_;
+  WindowFlush(io_, stack_ + sp, kStackSize - sp);
+
+  if (nextFree_ < kCodeLimit) {
+    SetPrefix(nextFree_, static_cast<int16_t>(prev_));
+    suffix_[nextFree_] = first_;
+    nextFree_ = NextFreeFrom(nextFree_ + 1);
+  }
+  prev_ = incoming;
+  return true;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // inverted bits) resolves to its symbol.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "archive/huffman.h"
@@ -82,6 +83,43 @@ void DecodeEveryCode() {
 TEST(InflateHuffman, LongCodesResolveThroughSubTables) {
   DecodeEveryCode<false>();
   DecodeEveryCode<true>();
+}
+
+// The Deflate fast loop follows at most one link per code: every entry a
+// link leads to is final (a symbol) or invalid, for short and long lookups.
+TEST(InflateHuffman, SubTablesAreOneLevelDeep) {
+  std::vector<uint8_t> fixed(288, 8);
+  std::fill(fixed.begin() + 144, fixed.begin() + 256, 9);
+  std::fill(fixed.begin() + 256, fixed.begin() + 280, 7);
+  struct TCase {
+    const char* name;
+    std::vector<uint8_t> lengths;
+    unsigned lookup;
+  };
+  const TCase cases[] = {
+      {"fixed literal/length codes, 7-bit lookup", fixed, 7},
+      {"codes of 1 to 15 bits, 9-bit lookup", SkewedLengths(), 9},
+      {"codes of 1 to 15 bits, 2-bit lookup", SkewedLengths(), 2},
+  };
+  for (const TCase& c : cases) {
+    archive::THuffTable table;
+    const auto n = static_cast<unsigned>(c.lengths.size());
+    ASSERT_EQ(BuildHuffTable(c.lengths.data(), n, n, nullptr, nullptr, c.lookup, table),
+              THuffStatus::Complete)
+        << c.name;
+    int links = 0;
+    for (unsigned slot = 0; slot < (1u << table.LookupBits()); ++slot) {
+      const archive::THuffEntry& e = table.Root()[slot];
+      if (e.op <= archive::kOpLiteral || e.op == archive::kOpInvalid) continue;
+      ++links;
+      for (unsigned sub = 0; sub < (1u << (e.op - archive::kOpLiteral)); ++sub) {
+        const archive::THuffEntry& f = e.link[sub];
+        EXPECT_TRUE(f.op <= archive::kOpLiteral || f.op == archive::kOpInvalid)
+            << c.name << " slot " << slot << " entry " << sub;
+      }
+    }
+    EXPECT_GT(links, 0) << c.name;
+  }
 }
 
 }  // namespace
