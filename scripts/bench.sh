@@ -17,6 +17,16 @@
 # (the machine's noise), and zipx's peak memory. As a ceiling it also times
 # libdeflate-gunzip | tar x on the same data as one .tar.gz, and a plain
 # tar x of the uncompressed .tar.
+#
+# The whole installation: the corpus packed as a distribution
+# (scripts/make-dist.sh, with the password of this build) is installed by
+# setup_native (the installer's program on the posix platform: staging,
+# placement of every file, the install log) in an unattended run, against
+# zipx extracting the same volume; the installation may take at most 1.15
+# times as long. Both results are compared with the corpus once.
+#
+# zipx.exe, the 32-bit build, runs under Wine as an extra column where Wine
+# can run (informative: Wine's file I/O is not the engine's).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -30,7 +40,22 @@ if [ ! -f "$bench/CMakeCache.txt" ]; then
   cmake -S . -B "$bench" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
     -DSETUP_SANITIZE=OFF >"$bench/configure.log" 2>&1 || { cat "$bench/configure.log"; exit 1; }
 fi
-cmake --build "$bench" -j2 --target zipx >"$bench/build.log" 2>&1 || { tail -n 30 "$bench/build.log"; exit 1; }
+cmake --build "$bench" -j2 --target zipx setup_native >"$bench/build.log" 2>&1 ||
+  { tail -n 30 "$bench/build.log"; exit 1; }
+setup_password=$(sed -n 's/^SETUP_ARCHIVE_PASSWORD:[A-Z]*=//p' "$bench/CMakeCache.txt")
+
+source scripts/wine-env.sh
+zipx_exe=
+if wine_can_run; then
+  echo "== build: zipx.exe (win32 preset) for the Wine column"
+  { [ -f build/win32/CMakeCache.txt ] || cmake --preset win32; } >"$bench/win32.log" 2>&1 &&
+    cmake --build build/win32 -j2 --target zipx >>"$bench/win32.log" 2>&1 ||
+    { tail -n 30 "$bench/win32.log"; exit 1; }
+  wine_env_init "$bench/wine"
+  zipx_exe=$root/build/win32/bin/zipx.exe
+else
+  echo "== zipx.exe under Wine: column skipped, Wine cannot run here: $(wine_skip_reason)"
+fi
 
 corpus=$bench/corpus
 if [ ! -f "$bench/corpus.done" ]; then
@@ -125,12 +150,20 @@ if [ ! -f deflate.zip ]; then
   tar -cf corpus.tar -C corpus .
   gzip -6 -c corpus.tar >corpus.tar.gz
 fi
+if [ ! -f dist/setup.dat ]; then
+  echo "== distribution (scripts/make-dist.sh)"
+  rm -rf dist
+  printf 'MZ' >setup.exe  # make-dist ships the installer; setup_native stands in for it
+  ZIPX=$bench/bin/zipx "$root/scripts/make-dist.sh" corpus dist --password-from "$bench" \
+    --setup setup.exe >dist.log 2>&1 || { cat dist.log; exit 1; }
+fi
 
 echo "== timing ($repeats rounds each, tools alternating)"
-python3 - "$bench" "$repeats" "$password" <<'EOF'
-import os, shutil, statistics, subprocess, sys, time
+python3 - "$bench" "$repeats" "$password" "$setup_password" "$zipx_exe" <<'EOF'
+import filecmp, os, shutil, statistics, subprocess, sys, time
 
-bench, repeats, password = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+bench, repeats, password, setup_password, zipx_exe = sys.argv[1:6]
+repeats = int(repeats)
 zipx = os.path.join(bench, "bin", "zipx")
 mem_file = os.path.join(bench, "peak.txt")
 gnu_time = "/usr/bin/time" if os.access("/usr/bin/time", os.X_OK) else None
@@ -176,7 +209,28 @@ def tools(archive, encrypted, out_dir):
          "unzip": ["unzip", "-q", "-o"] + pw + ["-d", out_dir, archive]}
     if have_7z:
         t["7z"] = ["7z", "x", "-y", "-o" + out_dir] + (["-p" + password] if encrypted else []) + [archive]
+    if zipx_exe:
+        win = lambda p: "Z:" + p.replace("/", "\\")
+        t["wine"] = ["wine", zipx_exe, "extract"] + pw + ["-d", win(out_dir), win(archive)]
     return t
+
+
+def same_tree(got, want, ignore=()):
+    """Whether folder got holds exactly the files of want, byte for byte
+    (top-level names in ignore left out)."""
+    def files(root):
+        out = set()
+        for d, _, fs in os.walk(root):
+            for f in fs:
+                rel = os.path.relpath(os.path.join(d, f), root)
+                if rel.split(os.sep)[0] not in ignore:
+                    out.add(rel)
+        return out
+    names = files(want)
+    if files(got) != names:
+        return False
+    return all(filecmp.cmp(os.path.join(got, n), os.path.join(want, n), shallow=False)
+               for n in names)
 
 
 # zipx/unzip targets on the median times.
@@ -223,6 +277,36 @@ for archive in targets["disk"]:
                                      verdict, extra, peak["zipx"] / 1024))
         failed |= ratio > target or peak["zipx"] >= 16 * 1024
         shutil.rmtree(out_dir, ignore_errors=True)
+
+# The whole installation against extraction of the same volume alone.
+dist = os.path.join(bench, "dist")
+corpus = os.path.join(bench, "corpus")
+for dest, out_dir in dests:
+    cmds = {"zipx": [zipx, "extract", "-P", setup_password, "-d", out_dir,
+                     os.path.join(dist, "setup.dat")],
+            "install": [os.path.join(bench, "bin", "setup_native"), "--drives", out_dir,
+                        os.path.join(dist, "setup.exe"), "/VERYSILENT", "/SUPPRESSMSGBOXES",
+                        "/DIR=C:\\Volmarix"]}
+    placed = {"zipx": out_dir, "install": os.path.join(out_dir, "c", "Volmarix")}
+    times = {name: [] for name in cmds}
+    ratios = []
+    for r in range(repeats):
+        order = list(cmds) if r % 2 == 0 else list(cmds)[::-1]
+        for name in order:
+            times[name].append(run(cmds[name], out_dir)[0])
+            if r == 0 and not same_tree(placed[name], corpus, ignore=("UNINST",)):
+                sys.exit("%s: what it wrote differs from the corpus" % name)
+        ratios.append(times["install"][-1] / times["zipx"][-1])
+    med = {name: statistics.median(v) for name, v in times.items()}
+    for name, v in times.items():
+        print("%-16s %-6s %-7s %7.3f %7.3f %7.3f %8.1f" %
+              ("installation", dest, name, min(v), med[name], max(v), mb / med[name]))
+    ratio = med["install"] / med["zipx"]
+    verdict = "ok" if ratio <= 1.15 else "ABOVE TARGET"
+    print("%-16s %-6s install/zipx = %.2f (rounds %.2f..%.2f; target <= 1.15) %s" %
+          ("installation", dest, ratio, min(ratios), max(ratios), verdict))
+    failed |= ratio > 1.15
+    shutil.rmtree(out_dir, ignore_errors=True)
 
 out_dir = dests[0][1]
 ceiling = {
