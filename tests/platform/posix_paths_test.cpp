@@ -124,11 +124,12 @@ TEST_F(DriveRootTest, ManyFilesInOneFolderStayFast) {
 // the watched listings and without them.
 struct OutsideChange {
   const char* name;
-  std::vector<std::string> before;   // made through the platform: "dir\\" or "file"
+  std::vector<std::string> before;   // files made through the platform, with their folders
   std::string change;                // shell command run in the drive's folder
   std::vector<std::string> files;    // then: FileExists, in another case
   std::vector<std::string> folders;  // DirectoryExists
   std::vector<std::string> missing;  // neither
+  friend void PrintTo(const OutsideChange& c, std::ostream* os) { *os << c.name; }
 };
 
 class OutsideChanges : public DriveRootTest,
@@ -144,11 +145,8 @@ TEST_P(OutsideChanges, AreSeenAtTheNextLookup) {
   const auto& [c, watched] = GetParam();
   platform::posix::SetFolderWatch(watched);
   for (const std::string& p : c.before) {
-    if (p.back() == '\\') {
-      files().ForceDirectories("C:\\" + p);
-    } else {
-      ASSERT_TRUE(WriteFileBytes("C:\\" + p, "x"));
-    }
+    files().ForceDirectories("C:\\" + p.substr(0, p.rfind('\\')));
+    ASSERT_TRUE(WriteFileBytes("C:\\" + p, "x"));
   }
   // Every path is looked at once first, so that what is known of it is stale.
   for (const auto* list : {&c.files, &c.folders, &c.missing})
@@ -172,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(
     Table, OutsideChanges,
     ::testing::Combine(
         ::testing::Values(
-            OutsideChange{"FileCreated", {"A\\one"}, "touch A/Two", {"a\\TWO", "A\\ONE"}},
+            OutsideChange{"FileCreated", {"A\\one"}, "touch A/Two", {"a\\TWO", "A\\ONE"}, {}, {}},
             OutsideChange{
                 "FileRemoved", {"A\\one", "A\\two"}, "rm A/one", {"A\\TWO"}, {}, {"a\\one"}},
             OutsideChange{"FolderRenamed",
@@ -183,7 +181,7 @@ INSTANTIATE_TEST_SUITE_P(
                           {"old\\sub\\f", "OLD"}},
             OutsideChange{"FolderMadeAgainInAnotherCase",
                           {"Dir\\f"},
-                          "rm -r Dir && mkdir -p DIR/g",
+                          "rm -r Dir && mkdir DIR && touch DIR/g",
                           {"dir\\G"},
                           {"DiR"},
                           {"dir\\f"}},
@@ -193,10 +191,14 @@ INSTANTIATE_TEST_SUITE_P(
                           {"r\\q\\F"},
                           {"R\\Q"},
                           {"r\\q\\g", "p"}},
+            OutsideChange{"FileReplacedByFolder",
+                          {"X\\item"},
+                          "rm X/item && mkdir X/Item",
+                          {},
+                          {"x\\ITEM"},
+                          {}},
             OutsideChange{
-                "FileReplacedByFolder", {"X\\item"}, "rm X/item && mkdir X/Item", {}, {"x\\ITEM"}},
-            OutsideChange{
-                "LinkToAFolder", {"Target\\f"}, "ln -s Target Link", {"link\\F"}, {"LINK"}}),
+                "LinkToAFolder", {"Target\\f"}, "ln -s Target Link", {"link\\F"}, {"LINK"}, {}}),
         ::testing::Bool()),
     [](const auto& info) {
       return std::string(std::get<0>(info.param).name) +
