@@ -232,7 +232,7 @@ bool FindWatched(const SplitPath& s, std::string& path, EntryKind& kind) {
     if (e && e->kind == EntryKind::Unknown && !last) return false;  // perhaps a link
     if (!e || (!last && e->kind != EntryKind::Folder)) {
       // Missing, or a file where a folder should be: the rest as given.
-      cur = Join(cur, utf8);
+      cur = Join(cur, e ? e->name : utf8);
       for (size_t m = k + 1; m < s.ansi.size(); ++m)
         cur = Join(cur, support::Utf8FromCp1251(s.ansi[m]));
       path = cur;
