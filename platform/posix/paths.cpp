@@ -82,10 +82,11 @@ bool Exists(const std::string& linuxPath) {
 
 std::string FoldName(const std::string& ansi) { return codepage::UpperCase(ansi); }
 
-// Folded names of a folder, kept while the folder's modification time is
-// unchanged, so that creating thousands of new files in one folder does not
-// read the folder once per file. The operations of this platform keep the
-// cache current through NoteEntry.
+// Without change notices (see folder_watch.h): folded names of a folder,
+// kept while the folder's modification time is unchanged, so that creating
+// thousands of new files in one folder does not read the folder once per
+// file. The operations of this platform keep the cache current through
+// NoteEntry.
 struct FolderNames {
   struct timespec mtime {};
   std::unordered_map<std::string, std::string> byFolded;  // folded ANSI -> Linux name
