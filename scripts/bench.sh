@@ -140,7 +140,7 @@ for i in range(1500):
     put("small/d%02d/f%04d.%s" % (i % 40, i, kind.__name__), kind(size))
 EOF
   touch "$bench/corpus.done"
-  rm -f "$bench"/*.zip "$bench"/*.tar*
+  rm -rf "$bench"/*.zip "$bench"/*.tar* "$bench/dist"
 fi
 
 cd "$bench"
