@@ -199,9 +199,16 @@ SplitPath Split(const std::string& windowsPath) {
   return s;
 }
 
-std::string Join(const std::string& a, const std::string& b) {
-  if (a.empty()) return b;
-  return a.back() == '/' ? a + b : a + "/" + b;
+// Adds a component in place: a path of thousands of components is built in
+// time proportional to its length.
+void Append(std::string& path, const std::string& name) {
+  if (!path.empty() && path.back() != '/') path += '/';
+  path += name;
+}
+
+std::string Join(std::string a, const std::string& b) {
+  Append(a, b);
+  return a;
 }
 
 // The lookup through the watched listings: every folder from "/" down, the
@@ -220,7 +227,7 @@ bool FindWatched(const SplitPath& s, std::string& path, EntryKind& kind) {
     const FolderListing* listing = WatchedListing(cur);
     const FolderEntry* e = listing ? listing->Find(name, FoldName(support::Cp1251(name))) : nullptr;
     if (!e || e->name != name || e->kind != EntryKind::Folder) return false;
-    cur = Join(cur, name);
+    Append(cur, name);
   }
   for (size_t k = 0; k < s.ansi.size(); ++k) {
     const std::string& part = s.ansi[k];
@@ -233,14 +240,14 @@ bool FindWatched(const SplitPath& s, std::string& path, EntryKind& kind) {
     if (e && e->kind == EntryKind::Unknown && !last) return false;  // perhaps a link
     if (!e || (!last && e->kind != EntryKind::Folder)) {
       // Missing, or a file where a folder should be: the rest as given.
-      cur = Join(cur, e ? e->name : utf8);
+      Append(cur, e ? e->name : utf8);
       for (size_t m = k + 1; m < s.ansi.size(); ++m)
-        cur = Join(cur, support::Utf8FromCp1251(s.ansi[m]));
+        Append(cur, support::Utf8FromCp1251(s.ansi[m]));
       path = cur;
       kind = EntryKind::Missing;
       return true;
     }
-    cur = Join(cur, e->name);
+    Append(cur, e->name);
     if (last) kind = e->kind;
   }
   if (s.ansi.empty()) kind = EntryKind::Folder;
@@ -289,9 +296,9 @@ ResolvedPath ResolveEntry(const std::string& windowsPath) {
   }
   const std::string& prefix = split.prefix;
   const std::vector<std::string>& ansi = split.ansi;
-  auto join = Join;
+  const auto join = Join;
   std::string exact = prefix;
-  for (const auto& c : ansi) exact = join(exact, support::Utf8FromCp1251(c));
+  for (const auto& c : ansi) Append(exact, support::Utf8FromCp1251(c));
   auto finish = [&r](std::string path, const struct stat* st) {
     r.path = path.empty() ? "." : std::move(path);
     if (st && !S_ISLNK(st->st_mode)) {
@@ -334,7 +341,7 @@ ResolvedPath ResolveEntry(const std::string& windowsPath) {
     } else if (ansi[k] != "." && ansi[k] != ".." && FindFolded(cur, ansi[k], found)) {
       cur = join(cur, found);
     } else {
-      for (size_t m = k; m < ansi.size(); ++m) cur = join(cur, support::Utf8FromCp1251(ansi[m]));
+      for (size_t m = k; m < ansi.size(); ++m) Append(cur, support::Utf8FromCp1251(ansi[m]));
       break;
     }
   }
