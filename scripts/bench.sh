@@ -2,6 +2,7 @@
 # Extraction benchmark: native zipx against Info-ZIP unzip (and 7z if present).
 #
 #   scripts/bench.sh [REPEATS]      (default 5 runs per tool and archive)
+#   BENCH_ONLY=installation scripts/bench.sh [REPEATS]   (the installation row alone)
 #
 # Builds zipx without sanitizers at -O2 in build/bench, makes a deterministic
 # corpus of about 110 MB in build/bench/corpus (text, CSV-like rows, code-like
@@ -17,6 +18,16 @@
 # (the machine's noise), and zipx's peak memory. As a ceiling it also times
 # libdeflate-gunzip | tar x on the same data as one .tar.gz, and a plain
 # tar x of the uncompressed .tar.
+#
+# The whole installation: the corpus packed as a distribution
+# (scripts/make-dist.sh, with the password of this build) is installed by
+# setup_native (the installer's program on the posix platform: staging,
+# placement of every file, the install log) in an unattended run, against
+# zipx extracting the same volume; the installation may take at most 1.15
+# times as long. Both results are compared with the corpus once.
+#
+# zipx.exe, the 32-bit build, runs under Wine as an extra column where Wine
+# can run (informative: Wine's file I/O is not the engine's).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -30,7 +41,22 @@ if [ ! -f "$bench/CMakeCache.txt" ]; then
   cmake -S . -B "$bench" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
     -DSETUP_SANITIZE=OFF >"$bench/configure.log" 2>&1 || { cat "$bench/configure.log"; exit 1; }
 fi
-cmake --build "$bench" -j2 --target zipx >"$bench/build.log" 2>&1 || { tail -n 30 "$bench/build.log"; exit 1; }
+cmake --build "$bench" -j2 --target zipx setup_native >"$bench/build.log" 2>&1 ||
+  { tail -n 30 "$bench/build.log"; exit 1; }
+setup_password=$(sed -n 's/^SETUP_ARCHIVE_PASSWORD:[A-Z]*=//p' "$bench/CMakeCache.txt")
+
+source scripts/wine-env.sh
+zipx_exe=
+if wine_can_run; then
+  echo "== build: zipx.exe (win32 preset) for the Wine column"
+  { [ -f build/win32/CMakeCache.txt ] || cmake --preset win32; } >"$bench/win32.log" 2>&1 &&
+    cmake --build build/win32 -j2 --target zipx >>"$bench/win32.log" 2>&1 ||
+    { tail -n 30 "$bench/win32.log"; exit 1; }
+  wine_env_init "$bench/wine"
+  zipx_exe=$root/build/win32/bin/zipx.exe
+else
+  echo "== zipx.exe under Wine: column skipped, Wine cannot run here: $(wine_skip_reason)"
+fi
 
 corpus=$bench/corpus
 if [ ! -f "$bench/corpus.done" ]; then
@@ -114,7 +140,7 @@ for i in range(1500):
     put("small/d%02d/f%04d.%s" % (i % 40, i, kind.__name__), kind(size))
 EOF
   touch "$bench/corpus.done"
-  rm -f "$bench"/*.zip "$bench"/*.tar*
+  rm -rf "$bench"/*.zip "$bench"/*.tar* "$bench/dist"
 fi
 
 cd "$bench"
@@ -125,12 +151,20 @@ if [ ! -f deflate.zip ]; then
   tar -cf corpus.tar -C corpus .
   gzip -6 -c corpus.tar >corpus.tar.gz
 fi
+if [ ! -f dist/setup.dat ]; then
+  echo "== distribution (scripts/make-dist.sh)"
+  rm -rf dist
+  printf 'MZ' >setup.exe  # make-dist ships the installer; setup_native stands in for it
+  ZIPX=$bench/bin/zipx "$root/scripts/make-dist.sh" corpus dist --password-from "$bench" \
+    --setup setup.exe >dist.log 2>&1 || { cat dist.log; exit 1; }
+fi
 
 echo "== timing ($repeats rounds each, tools alternating)"
-python3 - "$bench" "$repeats" "$password" <<'EOF'
-import os, shutil, statistics, subprocess, sys, time
+python3 - "$bench" "$repeats" "$password" "$setup_password" "$zipx_exe" <<'EOF'
+import filecmp, os, resource, shutil, statistics, subprocess, sys, time
 
-bench, repeats, password = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+bench, repeats, password, setup_password, zipx_exe = sys.argv[1:6]
+repeats = int(repeats)
 zipx = os.path.join(bench, "bin", "zipx")
 mem_file = os.path.join(bench, "peak.txt")
 gnu_time = "/usr/bin/time" if os.access("/usr/bin/time", os.X_OK) else None
@@ -149,8 +183,14 @@ if memory_base:
 dests.append(("disk", os.path.join(bench, "out.%d" % os.getpid())))
 
 
+def cpu_of_children():
+    r = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return r.ru_utime + r.ru_stime
+
+
 def run(cmd, out_dir, shell=False):
-    """One extraction into an emptied folder: (wall seconds, peak RSS in KB).
+    """One extraction into an emptied folder: (wall seconds, peak RSS in KB,
+    CPU seconds of the process and its children).
     The previous output is removed and written back (sync) before the clock
     starts, so that no tool pays for another one's files."""
     shutil.rmtree(out_dir, ignore_errors=True)
@@ -158,16 +198,16 @@ def run(cmd, out_dir, shell=False):
     os.sync()
     if gnu_time and not shell:
         cmd = [gnu_time, "-f", "%M", "-o", mem_file] + cmd
-    start = time.perf_counter()
+    start, cpu = time.perf_counter(), cpu_of_children()
     p = subprocess.run(cmd, shell=shell, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    elapsed = time.perf_counter() - start
+    elapsed, cpu = time.perf_counter() - start, cpu_of_children() - cpu
     if p.returncode != 0:
         sys.exit("failed (%d): %s\n%s" % (p.returncode, cmd, p.stderr.decode()[-2000:]))
     peak = 0
     if gnu_time and not shell:
         with open(mem_file) as f:
             peak = int(f.read().split()[-1])
-    return elapsed, peak
+    return elapsed, peak, cpu
 
 
 def tools(archive, encrypted, out_dir):
@@ -176,7 +216,28 @@ def tools(archive, encrypted, out_dir):
          "unzip": ["unzip", "-q", "-o"] + pw + ["-d", out_dir, archive]}
     if have_7z:
         t["7z"] = ["7z", "x", "-y", "-o" + out_dir] + (["-p" + password] if encrypted else []) + [archive]
+    if zipx_exe:
+        win = lambda p: "Z:" + p.replace("/", "\\")
+        t["wine"] = ["wine", zipx_exe, "extract"] + pw + ["-d", win(out_dir), win(archive)]
     return t
+
+
+def same_tree(got, want, ignore=()):
+    """Whether folder got holds exactly the files of want, byte for byte
+    (top-level names in ignore left out)."""
+    def files(root):
+        out = set()
+        for d, _, fs in os.walk(root):
+            for f in fs:
+                rel = os.path.relpath(os.path.join(d, f), root)
+                if rel.split(os.sep)[0] not in ignore:
+                    out.add(rel)
+        return out
+    names = files(want)
+    if files(got) != names:
+        return False
+    return all(filecmp.cmp(os.path.join(got, n), os.path.join(want, n), shallow=False)
+               for n in names)
 
 
 # zipx/unzip targets on the median times.
@@ -188,8 +249,10 @@ print("output per extraction: %.1f MB; %s" %
       (mb, ", ".join("%s in %s" % (name, os.path.dirname(d)) for name, d in dests)))
 print("%-16s %-6s %-6s %7s %7s %7s %8s %8s" %
       ("archive", "dest", "tool", "min s", "med s", "max s", "MB/s", "peak MB"))
+# BENCH_ONLY=installation times the installation row alone.
+only = os.environ.get("BENCH_ONLY", "")
 failed = False
-for archive in targets["disk"]:
+for archive in ([] if only == "installation" else targets["disk"]):
     path = os.path.join(bench, archive)
     for dest, out_dir in dests:
         cmds = tools(path, "enc" in archive, out_dir)
@@ -202,7 +265,7 @@ for archive in targets["disk"]:
             # right after the same neighbour.
             order = names[r % len(names):] + names[:r % len(names)]
             for name in order:
-                t, rss = run(cmds[name], out_dir)
+                t, rss, _ = run(cmds[name], out_dir)
                 times[name].append(t)
                 peak[name] = max(peak[name], rss)
             ratios.append(times["zipx"][-1] / times["unzip"][-1])
@@ -224,6 +287,41 @@ for archive in targets["disk"]:
         failed |= ratio > target or peak["zipx"] >= 16 * 1024
         shutil.rmtree(out_dir, ignore_errors=True)
 
+# The whole installation against extraction of the same volume alone.
+dist = os.path.join(bench, "dist")
+corpus = os.path.join(bench, "corpus")
+for dest, out_dir in dests:
+    cmds = {"zipx": [zipx, "extract", "-P", setup_password, "-d", out_dir,
+                     os.path.join(dist, "setup.dat")],
+            "install": [os.path.join(bench, "bin", "setup_native"), "--drives", out_dir,
+                        os.path.join(dist, "setup.exe"), "/VERYSILENT", "/SUPPRESSMSGBOXES",
+                        "/DIR=C:\\Volmarix"]}
+    placed = {"zipx": out_dir, "install": os.path.join(out_dir, "c", "Volmarix")}
+    times = {name: [] for name in cmds}
+    cpu = {name: [] for name in cmds}
+    ratios = []
+    for r in range(repeats):
+        order = list(cmds) if r % 2 == 0 else list(cmds)[::-1]
+        for name in order:
+            t, _, c = run(cmds[name], out_dir)
+            times[name].append(t)
+            cpu[name].append(c)
+            if r == 0 and not same_tree(placed[name], corpus, ignore=("UNINST",)):
+                sys.exit("%s: what it wrote differs from the corpus" % name)
+        ratios.append(times["install"][-1] / times["zipx"][-1])
+    med = {name: statistics.median(v) for name, v in times.items()}
+    for name, v in times.items():
+        print("%-16s %-6s %-7s %7.3f %7.3f %7.3f %8.1f" %
+              ("installation", dest, name, min(v), med[name], max(v), mb / med[name]))
+    ratio = med["install"] / med["zipx"]
+    verdict = "ok" if ratio <= 1.15 else "ABOVE TARGET"
+    # CPU time varies less than wall time on a busy machine.
+    cpu_ratio = statistics.median(cpu["install"]) / statistics.median(cpu["zipx"])
+    print("%-16s %-6s install/zipx = %.2f (rounds %.2f..%.2f; target <= 1.15) %s; CPU time %.2f" %
+          ("installation", dest, ratio, min(ratios), max(ratios), verdict, cpu_ratio))
+    failed |= ratio > 1.15
+    shutil.rmtree(out_dir, ignore_errors=True)
+
 out_dir = dests[0][1]
 ceiling = {
     "libdeflate-gunzip | tar x": "libdeflate-gunzip -c %s | tar -x -C %s" %
@@ -231,6 +329,8 @@ ceiling = {
     "tar x (uncompressed)": "tar -x -C %s -f %s" % (out_dir, os.path.join(bench, "corpus.tar")),
 }
 for name, cmd in ceiling.items():
+    if only == "installation":
+        break
     if name.startswith("libdeflate") and shutil.which("libdeflate-gunzip") is None:
         continue
     v = [run(cmd, out_dir, shell=True)[0] for _ in range(repeats)]

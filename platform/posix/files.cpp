@@ -247,14 +247,10 @@ class PosixFiles : public Files {
     return file;
   }
 
-  bool FileExists(const std::string& path) override {
-    const ResolvedPath entry = ResolveEntry(path);
-    return entry.found && !S_ISDIR(entry.st.st_mode);
-  }
+  bool FileExists(const std::string& path) override { return KindOf(path) == EntryKind::File; }
 
   bool DirectoryExists(const std::string& path) override {
-    const ResolvedPath entry = ResolveEntry(path);
-    return entry.found && S_ISDIR(entry.st.st_mode);
+    return KindOf(path) == EntryKind::Folder;
   }
 
   bool CreateDir(const std::string& path) override {
@@ -280,9 +276,10 @@ class PosixFiles : public Files {
   }
 
   bool RemoveDir(const std::string& path) override {
-    const std::string lp = Resolve(path);
-    struct stat st;
-    if (!StatOf(lp, st) || !S_ISDIR(st.st_mode) || ReadOnly(st)) return false;
+    const ResolvedPath entry = ResolveEntry(path);
+    const std::string& lp = entry.path;
+    const struct stat& st = entry.st;
+    if (!entry.found || !S_ISDIR(st.st_mode) || ReadOnly(st)) return false;
     if (::rmdir(lp.c_str()) != 0) return false;
     table().attributes.erase(IdOf(st));
     NoteEntry(lp, false);
@@ -294,11 +291,12 @@ class PosixFiles : public Files {
       return Fail(kAccessDenied);
     if (Listed(faults().deleteFails, from)) return Fail(kSharing);  // in use
     if (!ValidNewPath(to)) return Fail(kInvalidName);
-    const std::string src = Resolve(from);
-    std::string dst = Resolve(to);
-    struct stat st, dstSt;
-    if (!StatOf(src, st)) return FailErrno(ENOENT, src);
-    if (StatOf(dst, dstSt)) {
+    const ResolvedPath srcEntry = ResolveEntry(from), dstEntry = ResolveEntry(to);
+    const std::string& src = srcEntry.path;
+    std::string dst = dstEntry.path;
+    const struct stat &st = srcEntry.st, &dstSt = dstEntry.st;
+    if (!srcEntry.found) return FailErrno(ENOENT, src);
+    if (dstEntry.found) {
       if (IdOf(st) != IdOf(dstSt)) return Fail(kExists);  // the target exists
       // The same entry named in another letter case: a rename to that case.
       const size_t slash = dst.rfind('/');
@@ -333,13 +331,13 @@ class PosixFiles : public Files {
     const std::string fromVolume = VolumeOf(from), toVolume = VolumeOf(to);
     if (!fromVolume.empty() && !toVolume.empty() && fromVolume != toVolume)
       return Fail(kNotSameDevice);
-    const std::string src = Resolve(from);
-    const std::string dst = Resolve(to);
-    struct stat st, dstSt;
-    if (!StatOf(src, st)) return FailErrno(ENOENT, src);
+    const ResolvedPath srcEntry = ResolveEntry(from), dstEntry = ResolveEntry(to);
+    const std::string &src = srcEntry.path, &dst = dstEntry.path;
+    const struct stat &st = srcEntry.st, &dstSt = dstEntry.st;
+    if (!srcEntry.found) return FailErrno(ENOENT, src);
     if (S_ISDIR(st.st_mode)) return Fail(kAccessDenied);
     if (!DeletionAllowed(IdOf(st))) return Fail(kSharing);
-    const bool replaced = StatOf(dst, dstSt);
+    const bool replaced = dstEntry.found;
     if (replaced) {
       if (S_ISDIR(dstSt.st_mode) || ReadOnly(dstSt)) return Fail(kAccessDenied);
       if (!DeletionAllowed(IdOf(dstSt))) return Fail(kSharing);
@@ -354,12 +352,12 @@ class PosixFiles : public Files {
 
   bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override {
     if (!ValidNewPath(to)) return Fail(kInvalidName);
-    const std::string src = Resolve(from);
-    const std::string dst = Resolve(to);
-    struct stat st, dstSt;
-    if (!StatOf(src, st)) return FailErrno(ENOENT, src);
+    const ResolvedPath srcEntry = ResolveEntry(from), dstEntry = ResolveEntry(to);
+    const std::string &src = srcEntry.path, &dst = dstEntry.path;
+    const struct stat &st = srcEntry.st, &dstSt = dstEntry.st;
+    if (!srcEntry.found) return FailErrno(ENOENT, src);
     if (S_ISDIR(st.st_mode)) return Fail(kAccessDenied);
-    const bool dstExists = StatOf(dst, dstSt);
+    const bool dstExists = dstEntry.found;
     if (dstExists) {
       if (failIfExists) return Fail(kExists);
       if (S_ISDIR(dstSt.st_mode) || ReadOnly(dstSt)) return Fail(kAccessDenied);
@@ -431,7 +429,8 @@ class PosixFiles : public Files {
     }
     const mode_t mode = (attributes & kAttrReadOnly) ? (st.st_mode & ~(S_IWUSR | S_IWGRP | S_IWOTH))
                                                      : (st.st_mode | S_IWUSR);
-    if (::chmod(lp.c_str(), mode & 07777) != 0) return false;
+    if ((mode & 07777) != (st.st_mode & 07777) && ::chmod(lp.c_str(), mode & 07777) != 0)
+      return false;
     table().attributes[IdOf(st)] = attributes & kKeptBits;
     return true;
   }

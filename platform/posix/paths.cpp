@@ -14,6 +14,7 @@
 #include <unordered_map>
 
 #include "platform/codepage.h"
+#include "platform/posix/folder_watch.h"
 #include "platform/posix/posix.h"
 #include "support/cp1251.h"
 
@@ -81,10 +82,11 @@ bool Exists(const std::string& linuxPath) {
 
 std::string FoldName(const std::string& ansi) { return codepage::UpperCase(ansi); }
 
-// Folded names of a folder, kept while the folder's modification time is
-// unchanged, so that creating thousands of new files in one folder does not
-// read the folder once per file. The operations of this platform keep the
-// cache current through NoteEntry.
+// Without change notices (see folder_watch.h): folded names of a folder,
+// kept while the folder's modification time is unchanged, so that creating
+// thousands of new files in one folder does not read the folder once per
+// file. The operations of this platform keep the cache current through
+// NoteEntry.
 struct FolderNames {
   struct timespec mtime {};
   std::unordered_map<std::string, std::string> byFolded;  // folded ANSI -> Linux name
@@ -149,15 +151,22 @@ std::string DriveRoot() { return Root(); }
 
 std::string LinuxPath(const std::string& windowsPath) { return Resolve(windowsPath); }
 
-std::string Resolve(const std::string& windowsPath) { return ResolveEntry(windowsPath).path; }
+namespace {
 
-ResolvedPath ResolveEntry(const std::string& windowsPath) {
-  ResolvedPath r;
+// A Windows path taken apart: the Linux folder it starts from ("" for a
+// relative path) and its components in Windows-1251.
+struct SplitPath {
+  std::string prefix;  // Linux, UTF-8; ends without "/" except for "/"
+  std::vector<std::string> ansi;
+};
+
+SplitPath Split(const std::string& windowsPath) {
+  SplitPath s;
   std::string p = windowsPath;
   for (char& c : p) {
     if (c == '\\') c = '/';
   }
-  std::string prefix;  // Linux, UTF-8; ends without "/" except for "/"
+  std::string& prefix = s.prefix;
   size_t start = 0;
   if (p.size() >= 2 && p[1] == ':' && std::isalpha(static_cast<unsigned char>(p[0]))) {
     const char drive = static_cast<char>(std::tolower(static_cast<unsigned char>(p[0])));
@@ -172,8 +181,6 @@ ResolvedPath ResolveEntry(const std::string& windowsPath) {
     prefix = "/";
     start = 1;
   }
-  // Components, converted to UTF-8.
-  std::vector<std::string> ansi;
   // On a drive, "." and ".." are resolved by the text as Windows does, and
   // ".." never climbs above the drive's root.
   const bool lexical = !prefix.empty() && prefix != "/";
@@ -183,18 +190,115 @@ ResolvedPath ResolveEntry(const std::string& windowsPath) {
     if (j == std::string::npos) j = p.size();
     const std::string part = p.substr(i, j - i);
     if (lexical && part == "..") {
-      if (!ansi.empty()) ansi.pop_back();
+      if (!s.ansi.empty()) s.ansi.pop_back();
     } else if (!part.empty() && !(lexical && part == ".")) {
-      ansi.push_back(part);
+      s.ansi.push_back(part);
     }
     i = j + 1;
   }
-  auto join = [](const std::string& a, const std::string& b) {
-    if (a.empty()) return b;
-    return a.back() == '/' ? a + b : a + "/" + b;
-  };
+  return s;
+}
+
+// Adds a component in place: a path of thousands of components is built in
+// time proportional to its length.
+void Append(std::string& path, const std::string& name) {
+  if (!path.empty() && path.back() != '/') path += '/';
+  path += name;
+}
+
+std::string Join(std::string a, const std::string& b) {
+  Append(a, b);
+  return a;
+}
+
+// The lookup through the watched listings: every folder from "/" down, the
+// prefix's names exactly, the path's own without regard to case. False when
+// the listings cannot answer (no change notices, a relative path, a link or
+// "." or ".." on the way, a folder that cannot be read): the disk decides.
+bool FindWatched(const SplitPath& s, std::string& path, EntryKind& kind) {
+  if (s.prefix.empty() || s.prefix[0] != '/' || !RefreshWatchedFolders()) return false;
+  std::string cur = "/";
+  for (size_t i = 1; i < s.prefix.size();) {
+    size_t j = s.prefix.find('/', i);
+    if (j == std::string::npos) j = s.prefix.size();
+    const std::string name = s.prefix.substr(i, j - i);
+    i = j + 1;
+    if (name.empty()) continue;
+    const FolderListing* listing = WatchedListing(cur);
+    const FolderEntry* e = listing ? listing->Find(name, FoldName(support::Cp1251(name))) : nullptr;
+    if (!e || e->name != name || e->kind != EntryKind::Folder) return false;
+    Append(cur, name);
+  }
+  for (size_t k = 0; k < s.ansi.size(); ++k) {
+    const std::string& part = s.ansi[k];
+    if (part == "." || part == "..") return false;
+    const FolderListing* listing = WatchedListing(cur);
+    if (!listing) return false;
+    const std::string utf8 = support::Utf8FromCp1251(part);
+    const FolderEntry* e = listing->Find(utf8, FoldName(part));
+    const bool last = k + 1 == s.ansi.size();
+    if (e && e->kind == EntryKind::Unknown && !last) return false;  // perhaps a link
+    if (!e || (!last && e->kind != EntryKind::Folder)) {
+      // Missing, or a file where a folder should be: the rest as given.
+      Append(cur, e ? e->name : utf8);
+      for (size_t m = k + 1; m < s.ansi.size(); ++m)
+        Append(cur, support::Utf8FromCp1251(s.ansi[m]));
+      path = cur;
+      kind = EntryKind::Missing;
+      return true;
+    }
+    Append(cur, e->name);
+    if (last) kind = e->kind;
+  }
+  if (s.ansi.empty()) kind = EntryKind::Folder;
+  path = cur;
+  return true;
+}
+
+}  // namespace
+
+EntryKind KindOf(const std::string& windowsPath, std::string* linuxPath) {
+  std::string path;
+  EntryKind kind;
+  struct stat st;
+  if (FindWatched(Split(windowsPath), path, kind)) {
+    if (kind == EntryKind::Unknown)  // a link or a new entry: its target decides
+      kind = ::stat(path.c_str(), &st) != 0 ? EntryKind::Missing
+             : S_ISDIR(st.st_mode)          ? EntryKind::Folder
+                                            : EntryKind::File;
+  } else {
+    const ResolvedPath r = ResolveEntry(windowsPath);
+    path = r.path;
+    kind = !r.found                ? EntryKind::Missing
+           : S_ISDIR(r.st.st_mode) ? EntryKind::Folder
+                                   : EntryKind::File;
+  }
+  if (linuxPath) *linuxPath = path;
+  return kind;
+}
+
+std::string Resolve(const std::string& windowsPath) {
+  std::string path;
+  EntryKind kind;
+  if (FindWatched(Split(windowsPath), path, kind)) return path;
+  return ResolveEntry(windowsPath).path;
+}
+
+ResolvedPath ResolveEntry(const std::string& windowsPath) {
+  ResolvedPath r;
+  const SplitPath split = Split(windowsPath);
+  {
+    EntryKind kind;
+    if (FindWatched(split, r.path, kind)) {
+      r.found = kind != EntryKind::Missing && ::stat(r.path.c_str(), &r.st) == 0;
+      return r;
+    }
+  }
+  const std::string& prefix = split.prefix;
+  const std::vector<std::string>& ansi = split.ansi;
+  const auto join = Join;
   std::string exact = prefix;
-  for (const auto& c : ansi) exact = join(exact, support::Utf8FromCp1251(c));
+  for (const auto& c : ansi) Append(exact, support::Utf8FromCp1251(c));
   auto finish = [&r](std::string path, const struct stat* st) {
     r.path = path.empty() ? "." : std::move(path);
     if (st && !S_ISLNK(st->st_mode)) {
@@ -237,7 +341,7 @@ ResolvedPath ResolveEntry(const std::string& windowsPath) {
     } else if (ansi[k] != "." && ansi[k] != ".." && FindFolded(cur, ansi[k], found)) {
       cur = join(cur, found);
     } else {
-      for (size_t m = k; m < ansi.size(); ++m) cur = join(cur, support::Utf8FromCp1251(ansi[m]));
+      for (size_t m = k; m < ansi.size(); ++m) Append(cur, support::Utf8FromCp1251(ansi[m]));
       break;
     }
   }

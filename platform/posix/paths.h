@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/folder_watch.h"
+
 namespace platform::posix {
 
 // The Linux (UTF-8) path of a Windows-1251 path, resolved without regard to
@@ -21,6 +23,12 @@ struct ResolvedPath {
   struct stat st {};
 };
 ResolvedPath ResolveEntry(const std::string& windowsPath);
+
+// Whether a path names a folder, something else (File: a file, or a link
+// to one, or a device) or nothing, answered from the watched listings where
+// they know (see folder_watch.h), else from the disk. Never Unknown.
+// linuxPath, when given, receives the resolved path.
+EntryKind KindOf(const std::string& windowsPath, std::string* linuxPath = nullptr);
 
 // False when a path cannot name a new Windows file or folder: a character
 // that Windows forbids in names (< > : " | ? * and control characters) after

@@ -7,8 +7,10 @@
 // and anything else is relative to the working directory. "\" becomes "/".
 // Every path is Windows-1251, Linux paths included (a native tool converts
 // its UTF-8 arguments with support::Cp1251 first); names are stored as UTF-8
-// on Linux. Each component is matched without regard to letter case: the
-// exact path is tried first, then a cached listing of each folder.
+// on Linux. Each component is matched without regard to letter case, in
+// listings of the folders on the way that the kernel's change notices keep
+// current; where there are none, the exact path is tried first, then a
+// cached listing of each folder.
 //
 // Attributes: read-only is the owner's write permission bit (and is honoured
 // even for root). Hidden, system and archive live in a table of this process

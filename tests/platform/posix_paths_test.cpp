@@ -11,8 +11,12 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <string>
+#include <tuple>
+#include <vector>
 
 #include "platform/platform.h"
+#include "platform/posix/folder_watch.h"
 #include "platform/posix/posix.h"
 #include "support/cp1251.h"
 #include "tests/common/test_paths.h"
@@ -114,6 +118,92 @@ TEST_F(DriveRootTest, ManyFilesInOneFolderStayFast) {
   EXPECT_LT(seconds, 20.0);
   EXPECT_EQ(files().Enumerate("C:\\Many", "*").size(), 1500u);
 }
+
+// Changes that other programs make (here: plain Linux calls) are seen at the
+// next lookup, whether the platform looked at the folders before or not, with
+// the watched listings and without them.
+struct OutsideChange {
+  const char* name;
+  std::vector<std::string> before;   // files made through the platform, with their folders
+  std::string change;                // shell command run in the drive's folder
+  std::vector<std::string> files;    // then: FileExists, in another case
+  std::vector<std::string> folders;  // DirectoryExists
+  std::vector<std::string> missing;  // neither
+  friend void PrintTo(const OutsideChange& c, std::ostream* os) { *os << c.name; }
+};
+
+class OutsideChanges : public DriveRootTest,
+                       public ::testing::WithParamInterface<std::tuple<OutsideChange, bool>> {
+ protected:
+  void TearDown() override {
+    platform::posix::SetFolderWatch(true);
+    DriveRootTest::TearDown();
+  }
+};
+
+TEST_P(OutsideChanges, AreSeenAtTheNextLookup) {
+  const auto& [c, watched] = GetParam();
+  platform::posix::SetFolderWatch(watched);
+  for (const std::string& p : c.before) {
+    files().ForceDirectories("C:\\" + p.substr(0, p.rfind('\\')));
+    ASSERT_TRUE(WriteFileBytes("C:\\" + p, "x"));
+  }
+  // Every path is looked at once first, so that what is known of it is stale.
+  for (const auto* list : {&c.files, &c.folders, &c.missing})
+    for (const std::string& p : *list) files().FileExists("C:\\" + p);
+  ASSERT_EQ(std::system(("cd '" + root_ + "/c' && " + c.change).c_str()), 0);
+  for (const std::string& p : c.files) {
+    EXPECT_TRUE(files().FileExists("c:\\" + p)) << p;
+    EXPECT_FALSE(files().DirectoryExists("C:\\" + p)) << p;
+  }
+  for (const std::string& p : c.folders) {
+    EXPECT_TRUE(files().DirectoryExists("C:\\" + p)) << p;
+    EXPECT_FALSE(files().FileExists("C:\\" + p)) << p;
+  }
+  for (const std::string& p : c.missing) {
+    EXPECT_FALSE(files().FileExists("C:\\" + p)) << p;
+    EXPECT_FALSE(files().DirectoryExists("C:\\" + p)) << p;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, OutsideChanges,
+    ::testing::Combine(
+        ::testing::Values(
+            OutsideChange{"FileCreated", {"A\\one"}, "touch A/Two", {"a\\TWO", "A\\ONE"}, {}, {}},
+            OutsideChange{
+                "FileRemoved", {"A\\one", "A\\two"}, "rm A/one", {"A\\TWO"}, {}, {"a\\one"}},
+            OutsideChange{"FolderRenamed",
+                          {"Old\\Sub\\f"},
+                          "mv Old New",
+                          {"NEW\\sub\\F"},
+                          {"new\\SUB"},
+                          {"old\\sub\\f", "OLD"}},
+            OutsideChange{"FolderMadeAgainInAnotherCase",
+                          {"Dir\\f"},
+                          "rm -r Dir && mkdir DIR && touch DIR/g",
+                          {"dir\\G"},
+                          {"DiR"},
+                          {"dir\\f"}},
+            OutsideChange{"ParentRenamedOverAnother",
+                          {"P\\Q\\f", "R\\Q\\g"},
+                          "rm -r R && mv P R",
+                          {"r\\q\\F"},
+                          {"R\\Q"},
+                          {"r\\q\\g", "p"}},
+            OutsideChange{"FileReplacedByFolder",
+                          {"X\\item"},
+                          "rm X/item && mkdir X/Item",
+                          {},
+                          {"x\\ITEM"},
+                          {}},
+            OutsideChange{
+                "LinkToAFolder", {"Target\\f"}, "ln -s Target Link", {"link\\F"}, {"LINK"}, {}}),
+        ::testing::Bool()),
+    [](const auto& info) {
+      return std::string(std::get<0>(info.param).name) +
+             (std::get<1>(info.param) ? "Watched" : "OnDisk");
+    });
 
 TEST(PosixPaths, ColonInsideAPathIsRefused) {
   TempFolder dir;
