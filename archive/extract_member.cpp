@@ -2,10 +2,12 @@
 // check, overwrite decision, decoding between the input refill and the output
 // flush, attributes and date, and the CRC verdict with its events.
 #include <cmath>
+#include <cstring>
 #include <iterator>
 
 #include "archive/crc32.h"
 #include "archive/decoders.h"
+#include "archive/read_ahead.h"
 #include "archive/unzipper.h"
 #include "archive/zip_constants.h"
 
@@ -45,6 +47,10 @@ class TMemberExtractor : public TDecoderIO {
     compressedLeft = z_.current_.CompressedSize;
   }
 
+  ~TMemberExtractor() {
+    if (ahead_) ahead_->Stop();
+  }
+
   int RefillSlow(uint8_t& b) override {
     if (compressedLeft <= 0) {
       --compressedLeft;
@@ -63,13 +69,17 @@ class TMemberExtractor : public TDecoderIO {
       if (n < 0) n = 0;
       z_.current_.CompressedSize -= n;
       uint8_t* in = z_.inBuffer_.data();
-      int32_t got = z_.stream_->Read(in, n);
-      if (got < n && !MultiVolume()) throw EFatalUnzipError("Premature end of file reached");
-      got += ReadFromNextVolumes(in + got, n - got);
+      int32_t got = 0;
+      const uint8_t* chunk = TakeChunk(in, n, got);
+      if (got < n) {
+        if (!MultiVolume()) throw EFatalUnzipError("Premature end of file reached");
+        ReadFromNextVolumes(in + got, n - got);
+        got = n;
+      }
+      ReadRestAhead(kInputChunk);
       inCount = uint32_t(got);
-      if (z_.current_.IsEncrypted()) z_.crypto_.DecryptBuffer(in, size_t(n));
       if (inCount == 0) return 0;
-      inPos = in;
+      inPos = chunk;
     }
     b = *inPos++;
     --inCount;
@@ -108,17 +118,27 @@ class TMemberExtractor : public TDecoderIO {
   // Method 0: chunks straight from the archive into the output buffer. In a
   // split archive a member may continue on the next volume, which is then
   // opened as for the other methods; in a single file a short read leaves
-  // stale bytes that the CRC check rejects, and ends the copy.
+  // stale bytes (those of the chunk before) that the CRC check rejects, and
+  // ends the copy.
   void StoredCopy() {
     while (z_.current_.CompressedSize > 0) {
       int32_t n = std::min<int32_t>(z_.current_.CompressedSize, int32_t(kOutputChunk));
-      int32_t got = z_.stream_->Read(outBuf, n);
-      if (got < n && MultiVolume()) ReadFromNextVolumes(outBuf + got, n - got);
-      if (z_.current_.IsEncrypted()) z_.crypto_.DecryptBuffer(outBuf, size_t(n));
+      int32_t got = 0;
+      const uint8_t* chunk = TakeChunk(outBuf, n, got);
+      // The chunk goes through the output buffer even when the worker read
+      // it, so that a short read leaves the same stale bytes behind it.
+      if (chunk != outBuf) std::memcpy(outBuf, chunk, size_t(got));
+      if (got < n) {
+        if (MultiVolume())
+          ReadFromNextVolumes(outBuf + got, n - got);
+        else
+          Decrypt(outBuf + got, n - got);
+      }
       z_.current_.CompressedSize -= n;
       // Past the end of a single file every further chunk would be stale
       // bytes too: a compressed size of 2 GB must not write 2 GB of them.
       if (got < n && !MultiVolume()) z_.current_.CompressedSize = 0;
+      ReadRestAhead(kOutputChunk);
       outCount = uint32_t(n);
       FlushOutput();
     }
@@ -130,19 +150,50 @@ class TMemberExtractor : public TDecoderIO {
  private:
   bool MultiVolume() const { return z_.endRecord_.ThisDisk != 0 && z_.OnGetNextDisk; }
 
-  // Reads count bytes from the volumes after the current one; returns count
-  // (OpenVolume raises when the user gives up).
-  int32_t ReadFromNextVolumes(uint8_t* to, int32_t count) {
+  void Decrypt(uint8_t* data, int32_t count) {
+    if (z_.current_.IsEncrypted() && count > 0) z_.crypto_.DecryptBuffer(data, size_t(count));
+  }
+
+  // The next n bytes of the member's data from the current volume, decrypted:
+  // the worker's chunk while it reads ahead, or else read here into own.
+  // got is their number, fewer than n only where the volume ended inside the
+  // chunk; the bytes are then in own, and the keys stand behind them, ready
+  // for the rest of the chunk.
+  const uint8_t* TakeChunk(uint8_t* own, int32_t n, int32_t& got) {
+    if (ahead_ && ahead_->Running()) {
+      const uint8_t* chunk = ahead_->Next(got);
+      if (got == n) return chunk;
+      std::memcpy(own, chunk, size_t(got));
+      if (z_.current_.IsEncrypted()) z_.crypto_ = ahead_->Keys();
+      return own;
+    }
+    got = z_.stream_->Read(own, n);
+    Decrypt(own, got);
+    return own;
+  }
+
+  // Hands the rest of the member's data, from the current position of the
+  // current volume, to the worker when there is one and it is idle.
+  void ReadRestAhead(uint32_t chunkSize) {
+    if (ahead_ && !ahead_->Running() && z_.current_.CompressedSize > 0)
+      ahead_->Start(*z_.stream_, z_.current_.CompressedSize, int32_t(chunkSize),
+                    z_.current_.IsEncrypted() ? &z_.crypto_ : nullptr);
+  }
+
+  // Reads count bytes from the volumes after the current one and decrypts
+  // them (OpenVolume raises when the user gives up).
+  void ReadFromNextVolumes(uint8_t* to, int32_t count) {
     int32_t got = 0;
     while (got < count) {
       ZipStream* next = z_.OpenVolume(z_.currentVolume_ + 2);
       got += next->Read(to + got, count - got);
     }
-    return got;
+    Decrypt(to, count);
   }
 
   TUnZipper& z_;
   ZipStream& out_;
+  TReadAhead* const ahead_ = z_.readAhead_.get();
 };
 
 void TUnZipper::ExtractMember(int fileIndex) {

@@ -2,13 +2,14 @@
 // member access and comments.
 #include "archive/unzipper.h"
 
+#include "archive/read_ahead.h"
 #include "archive/zip_constants.h"
 
 namespace archive {
 
 using platform::SeekOrigin;
 
-TUnZipper::TUnZipper() {
+TUnZipper::TUnZipper() : ReadAhead(TReadAhead::Worthwhile()) {
   OnGetNextDisk = [this](TUnZipper* sender, int nextDisk, std::string& fName) {
     DefaultGetNextDisk(sender, nextDisk, fName);
   };
