@@ -143,6 +143,22 @@ class TUnZipper {
   TSpanMode DetectSpanMode() const;
   void CheckMembersApart();
   void ExtractMember(int fileIndex);
+  // The steps of ExtractMember, in their order (extract_member.cpp).
+  void PositionOnMemberData();
+  std::string MemberFolder();
+  bool PasswordAccepted(int fileIndex);
+  bool OverwriteAllowed(int fileIndex, std::string& outPath);
+  void SkipMember(TSkipReason reason, int fileIndex);
+  void DecodeMember(std::unique_ptr<ZipStream>& output, const std::string& outPath);
+  void ReportUnknownMethod();
+  void CloseOutput(std::unique_ptr<ZipStream>& output, const std::string& outPath);
+  void JudgeCrc(int fileIndex, const std::string& outPath);
+  // Whether a member's data may continue on the next volume: the archive is
+  // split and a handler names volumes. Without a handler there is no other
+  // volume (OpenVolume raises).
+  bool CanAskForNextVolume() const { return endRecord_.ThisDisk != 0 && bool(OnGetNextDisk); }
+  // Reads the archive comment from the current volume into the end record.
+  std::string LoadArchiveComment();
 
   int thisVersion_ = 217;
   std::string zipName_, destDir_, rootDir_;
