@@ -2,13 +2,14 @@
 // member access and comments.
 #include "archive/unzipper.h"
 
+#include "archive/read_ahead.h"
 #include "archive/zip_constants.h"
 
 namespace archive {
 
 using platform::SeekOrigin;
 
-TUnZipper::TUnZipper() {
+TUnZipper::TUnZipper() : ReadAhead(TReadAhead::Worthwhile()) {
   OnGetNextDisk = [this](TUnZipper* sender, int nextDisk, std::string& fName) {
     DefaultGetNextDisk(sender, nextDisk, fName);
   };
@@ -100,17 +101,11 @@ std::string TUnZipper::MemberFullName(int index) const {
 
 std::string TUnZipper::LoadMemberComment(TZipHeaderInfo& record) {
   stream_->Seek(record.CentralHeaderPosition, SeekOrigin::Begin);
-  uint8_t h[zip::kCentralHeaderSize];
-  std::string text;
-  if (stream_->Read(h, zip::kCentralHeaderSize) == zip::kCentralHeaderSize) {
-    int64_t skip =
-        int64_t(zip::Get16(h + zip::kCenNameLength)) + zip::Get16(h + zip::kCenExtraLength);
-    stream_->Seek(skip, SeekOrigin::Current);
-    text.resize(zip::Get16(h + zip::kCenCommentLength));
-    text.resize(size_t(stream_->Read(text.data(), int32_t(text.size()))));
-  }
-  record.Comment = text;
-  return text;
+  TZipHeaderInfo header;
+  ZipStream* stream = stream_.get();
+  const bool read = header.ReadCentralHeader(stream, nullptr, true);
+  record.Comment = read ? header.Comment.value_or(std::string()) : std::string();
+  return *record.Comment;
 }
 
 std::string TUnZipper::MemberComment(int index) {
@@ -138,6 +133,10 @@ std::string TUnZipper::ArchiveComment() {
   } closer{this};
   if (endRecord_.CommentLength == 0) return std::string();
   if (endRecord_.Comment) return *endRecord_.Comment;
+  return LoadArchiveComment();
+}
+
+std::string TUnZipper::LoadArchiveComment() {
   stream_->Seek(endRecord_.CommentPosition, SeekOrigin::Begin);
   std::string text(endRecord_.CommentLength, '\0');
   text.resize(size_t(stream_->Read(text.data(), int32_t(text.size()))));

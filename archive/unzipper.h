@@ -3,7 +3,9 @@
 // the archive file's time stamp changes), falls back to a scan of the local
 // headers when the central directory is missing or misplaced, follows
 // archives split into numbered files or spanned over removable disks, and
-// reports through optional events. Everything runs on the caller's thread.
+// reports through optional events. Everything runs on the caller's thread,
+// events included; only the reading and decryption of member data may run
+// ahead on a worker thread (ReadAhead).
 #pragma once
 
 #include <cstdint>
@@ -26,6 +28,7 @@ enum TSpanMode : uint8_t { smNone = 0, smDisks = 1, smFiles = 2 };
 
 class TUnZipper;
 class TMemberExtractor;
+class TReadAhead;
 
 using TStartUnzipInfo =
     std::function<void(TUnZipper* Sender, int NumFiles, int64_t TotalBytes, bool& StopNow)>;
@@ -75,6 +78,10 @@ class TUnZipper {
   bool KeepZipOpen = false;
   bool DoProcessMessages = true;
   bool RetainAttributes = true;
+  // Reads and decrypts the members' data on a second thread, ahead of the
+  // decoder; events, results and errors are the same either way. On by
+  // default where more than one processor is present.
+  bool ReadAhead = false;
 
   TStartUnzipInfo OnStartUnZipInfo;
   TFilePercentDone OnFilePercentDone;
@@ -136,6 +143,22 @@ class TUnZipper {
   TSpanMode DetectSpanMode() const;
   void CheckMembersApart();
   void ExtractMember(int fileIndex);
+  // The steps of ExtractMember, in their order (extract_member.cpp).
+  void PositionOnMemberData();
+  std::string MemberFolder();
+  bool PasswordAccepted(int fileIndex);
+  bool OverwriteAllowed(int fileIndex, std::string& outPath);
+  void SkipMember(TSkipReason reason, int fileIndex);
+  void DecodeMember(std::unique_ptr<ZipStream>& output, const std::string& outPath);
+  void ReportUnknownMethod();
+  void CloseOutput(std::unique_ptr<ZipStream>& output, const std::string& outPath);
+  void JudgeCrc(int fileIndex, const std::string& outPath);
+  // Whether a member's data may continue on the next volume: the archive is
+  // split and a handler names volumes. Without a handler there is no other
+  // volume (OpenVolume raises).
+  bool CanAskForNextVolume() const { return endRecord_.ThisDisk != 0 && bool(OnGetNextDisk); }
+  // Reads the archive comment from the current volume into the end record.
+  std::string LoadArchiveComment();
 
   int thisVersion_ = 217;
   std::string zipName_, destDir_, rootDir_;
@@ -163,6 +186,7 @@ class TUnZipper {
   uint8_t localHeader_[30] = {};
   ZipCrypto crypto_;
   uint32_t runningCrc_ = 0xFFFFFFFF;
+  std::unique_ptr<TReadAhead> readAhead_;  // during a run with ReadAhead
 };
 
 }  // namespace archive

@@ -106,10 +106,7 @@ void TUnZipper::ReadDirectory() {
 
   if (endRecord_.ThisDisk != 0 && endRecord_.HasComment()) {
     if (endRecord_.ThisDisk != currentVolume_) OpenVolume(endRecord_.ThisDisk + 1);
-    stream_->Seek(endRecord_.CommentPosition, SeekOrigin::Begin);
-    std::string text(endRecord_.CommentLength, '\0');
-    text.resize(size_t(stream_->Read(text.data(), int32_t(text.size()))));
-    endRecord_.Comment = text;
+    LoadArchiveComment();
   }
   currentVolume_ = endRecord_.ThisDisk;
   CheckMembersApart();

@@ -1,6 +1,7 @@
 // The unzip run: selection, run totals, the loop over the members and the
 // work area shared by the member extractions of one run.
 #include "archive/decoder_io.h"
+#include "archive/read_ahead.h"
 #include "archive/unzipper.h"
 #include "support/wildcard.h"
 
@@ -15,6 +16,7 @@ int TUnZipper::UnZip() {
     bool restoreSort = false;
     TZipSortMode savedSort = ByNone;
     ~RunGuard() {
+      self->readAhead_.reset();
       self->window_ = {};
       self->inBuffer_ = {};
       self->outBuffer_ = {};
@@ -36,6 +38,7 @@ int TUnZipper::UnZip() {
     window_.assign(kWindowSize, 0);
     inBuffer_.assign(kBufferAlloc, 0);
     outBuffer_.assign(kBufferAlloc, 0);
+    if (ReadAhead) readAhead_ = std::make_unique<TReadAhead>();
     totalBytes_ = 0;
     runOutputTotal_ = 0;
 

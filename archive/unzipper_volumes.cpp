@@ -29,8 +29,8 @@ bool TUnZipper::VolumeLabelOk(int n) {
 
 ZipStream* TUnZipper::OpenVolume(int n) {
   stream_.reset();
-  // Without a handler nobody can name another volume: there is none, as for
-  // the input refill (opening the current file again would read it as
+  // Without a handler nobody can name another volume: there is none (see
+  // CanAskForNextVolume; opening the current file again would read it as
   // volume n and pass wrong data to the decoder).
   if (!OnGetNextDisk) throw EUserCanceled("User canceled loading new disk.");
   std::string fName = zipName_;

@@ -38,7 +38,8 @@ bool TEndCentral::Search(ZipStream& stream) {
   return false;
 }
 
-bool TZipHeaderInfo::ReadCentralHeader(ZipStream*& stream, const NextVolume& nextVolume) {
+bool TZipHeaderInfo::ReadCentralHeader(ZipStream*& stream, const NextVolume& nextVolume,
+                                       bool loadComment) {
   int64_t p = stream->Position();
   uint8_t h[zip::kCentralHeaderSize];
   int32_t got = stream->Read(h, zip::kCentralHeaderSize);
@@ -64,7 +65,14 @@ bool TZipHeaderInfo::ReadCentralHeader(ZipStream*& stream, const NextVolume& nex
   }
   uint16_t extraLength = zip::Get16(h + zip::kCenExtraLength);
   uint16_t commentLength = zip::Get16(h + zip::kCenCommentLength);
-  stream->Seek(int64_t(extraLength) + commentLength, SeekOrigin::Current);
+  std::optional<std::string> comment;
+  if (loadComment) {
+    stream->Seek(extraLength, SeekOrigin::Current);
+    comment.emplace(commentLength, '\0');
+    comment->resize(size_t(stream->Read(comment->data(), commentLength)));
+  } else {
+    stream->Seek(int64_t(extraLength) + commentLength, SeekOrigin::Current);
+  }
 
   VersionMadeBy = int16_t(zip::Get16(h + zip::kCenVersionMadeBy));
   VersionNeeded = int16_t(zip::Get16(h + zip::kCenVersionNeeded));
@@ -82,7 +90,7 @@ bool TZipHeaderInfo::ReadCentralHeader(ZipStream*& stream, const NextVolume& nex
   LocalHeaderOffset = zip::Get32(h + zip::kCenLocalHeaderOffset);
   SplitName(name, Directory, FileName);
   NameLength = int16_t(Directory.size() + FileName.size());
-  Comment.reset();
+  Comment = std::move(comment);
   Selected = false;
   CentralHeaderPosition = uint32_t(p);
   return true;

@@ -75,7 +75,9 @@ class TZipHeaderInfo : public support::TObject {
 
   // Reads the central header at the stream's position. On false the stream is
   // back where it was. The stream variable may be switched to the next volume.
-  bool ReadCentralHeader(ZipStream*& stream, const NextVolume& nextVolume);
+  // The comment is skipped, or with loadComment read into Comment.
+  bool ReadCentralHeader(ZipStream*& stream, const NextVolume& nextVolume,
+                         bool loadComment = false);
   // Reads the local header at the stream's position; on success the stream
   // stands right behind the file name. On false it is back where it was.
   bool ReadLocalHeader(ZipStream& stream);

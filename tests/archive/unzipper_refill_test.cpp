@@ -12,23 +12,8 @@ namespace {
 
 using archive_test::BuildZip;
 using archive_test::Member;
+using archive_test::StoredDeflate;
 using archive_test::UnZipperTest;
-
-// A raw deflate stream of stored blocks holding data.
-std::string StoredDeflate(const std::string& data) {
-  std::string out;
-  size_t pos = 0;
-  do {
-    size_t n = std::min<size_t>(65535, data.size() - pos);
-    bool last = pos + n == data.size();
-    out += char(last ? 1 : 0);
-    out += archive_test::Le16(uint16_t(n));
-    out += archive_test::Le16(uint16_t(~n));
-    out += data.substr(pos, n);
-    pos += n;
-  } while (pos < data.size());
-  return out;
-}
 
 std::string Text(size_t n) {
   std::string s;

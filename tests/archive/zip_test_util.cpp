@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -73,6 +74,21 @@ std::string BuildZip(const std::vector<Member>& members, const std::string& comm
   out += std::string("PK\x05\x06", 4) + Le16(0) + Le16(0) + Le16(uint16_t(members.size())) +
          Le16(uint16_t(members.size())) + Le32(uint32_t(central.size())) + Le32(cd) +
          Le16(uint16_t(comment.size())) + comment;
+  return out;
+}
+
+std::string StoredDeflate(const std::string& data) {
+  std::string out;
+  size_t pos = 0;
+  do {
+    size_t n = std::min<size_t>(65535, data.size() - pos);
+    bool last = pos + n == data.size();
+    out += char(last ? 1 : 0);
+    out += Le16(uint16_t(n));
+    out += Le16(uint16_t(~n));
+    out += data.substr(pos, n);
+    pos += n;
+  } while (pos < data.size());
   return out;
 }
 

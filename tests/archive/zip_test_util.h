@@ -52,6 +52,9 @@ struct Member {
 std::string BuildZip(const std::vector<Member>& members, const std::string& comment = {},
                      uint32_t* centralOffset = nullptr);
 
+// A raw Deflate stream of stored blocks (at most 65535 bytes each) holding data.
+std::string StoredDeflate(const std::string& data);
+
 // Replaces platform::ui() while it lives; records every message box and
 // answers them from a queue (an unexpected box fails the test).
 class ScriptedUi : public platform::Ui {

@@ -40,6 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   zipper.IncompleteZipMode = size % 2 ? archive::izAssumeBad : archive::izAssumeMulti;
   zipper.DoAll = true;
   zipper.RecreateDirs = true;
+  zipper.ReadAhead = true;  // whatever the machine, as the installer runs on most
   zipper.OverwriteMode = archive::Always;
   zipper.OnGetNextDisk = [](archive::TUnZipper*, int, std::string& name) { name.clear(); };
   try {

@@ -78,6 +78,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   if (!WriteFile(zip, bytes + cut, size - cut)) return 0;
 
   archive::TUnZipper zipper;
+  // Member data is read ahead on the worker thread whatever the machine, so
+  // that the fuzzer drives the worker's volume ends, stops and errors too.
+  zipper.ReadAhead = true;
   zipper.IncompleteZipMode = (options & 1) ? archive::izAssumeBad : archive::izAssumeMulti;
   zipper.RecreateDirs = (options & 2) != 0;
   zipper.DoAll = (options & 0x40) == 0;

@@ -1,0 +1,174 @@
+#include "archive/member_io.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "archive/crc32.h"
+#include "archive/read_ahead.h"
+
+namespace archive {
+
+namespace {
+
+// Output a decoder may still write after it first asked for a byte past the
+// member's data: a window (at most 32 KB), an output chunk and the few
+// symbols of a bit buffer, with ample room to spare.
+constexpr int64_t kMaxOutputAfterInputEnd = 256 * 1024;
+
+int RoundedPercent(int64_t done, int64_t total) {
+  if (total <= 0) return 0;
+  double p = std::nearbyint(double(done) * 100.0 / double(total));
+  return p > 100 ? 100 : int(p);
+}
+
+}  // namespace
+
+TMemberExtractor::TMemberExtractor(TUnZipper& owner, ZipStream& output)
+    : z_(owner), out_(output), ahead_(owner.readAhead_.get()) {
+  window = z_.window_.data();
+  outBuf = z_.outBuffer_.data();
+  flags = uint16_t(z_.current_.Flags);
+  uncompressedSize = z_.current_.UncompressedSize;
+  compressedSize = z_.current_.CompressedSize;
+  compressedLeft = z_.current_.CompressedSize;
+}
+
+TMemberExtractor::~TMemberExtractor() {
+  if (ahead_) ahead_->Stop();
+}
+
+int TMemberExtractor::RefillSlow(uint8_t& b) {
+  if (compressedLeft <= 0) {
+    --compressedLeft;
+    return 0;
+  }
+  --compressedLeft;
+  if (inCount == 0) {
+    if (z_.DoProcessMessages) {
+      platform::ui().ProcessMessages();
+      if (z_.Cancel) {
+        z_.Cancel = false;
+        throw EUserCanceled("User Aborted Operation");
+      }
+    }
+    int32_t n = std::min<int32_t>(z_.current_.CompressedSize, int32_t(kInputChunk));
+    if (n < 0) n = 0;
+    z_.current_.CompressedSize -= n;
+    uint8_t* in = z_.inBuffer_.data();
+    int32_t got = 0;
+    const uint8_t* chunk = TakeChunk(in, n, got);
+    if (got < n) {
+      if (!MultiVolume()) throw EFatalUnzipError("Premature end of file reached");
+      ReadFromNextVolumes(in + got, n - got);
+      got = n;
+    }
+    ReadRestAhead(kInputChunk);
+    inCount = uint32_t(got);
+    if (inCount == 0) return 0;
+    inPos = chunk;
+  }
+  b = *inPos++;
+  --inCount;
+  return 8;
+}
+
+void TMemberExtractor::FlushOutput() {
+  if (outCount == 0) return;
+  if (out_.Position() + int64_t(outCount) > int64_t(uncompressedSize))
+    throw EBiggerThanUncompressed("File is larger than uncompressed size!");
+  // Reduce and Implode decode up to the declared size even when the data
+  // has run out. Once the decoder has asked for bytes past the end, a real
+  // stream has at most its bit buffer and its window left to write; output
+  // far beyond that is made from nothing, and it is stopped like output
+  // past the declared size, so that a size of 2 GB cannot fill the disk.
+  if (compressedLeft < 0) {
+    outputAfterInputEnd_ += outCount;
+    if (outputAfterInputEnd_ > kMaxOutputAfterInputEnd)
+      throw EBiggerThanUncompressed("File is larger than uncompressed size!");
+  }
+  // A full disk takes fewer bytes: the file would be cut short while the CRC
+  // of the buffer still matched, so a short write ends the run.
+  if (out_.Write(outBuf, int32_t(outCount)) != int32_t(outCount))
+    throw support::EWriteError("Stream write error");
+  z_.runningCrc_ = Crc32Update(z_.runningCrc_, outBuf, outCount);
+  bytesWritten_ += int32_t(outCount);
+  if (z_.OnFilePercentDone)
+    z_.OnFilePercentDone(&z_, RoundedPercent(bytesWritten_, uncompressedSize));
+  if (z_.OnTotalPercentDone) {
+    z_.runOutputTotal_ += outCount;
+    z_.OnTotalPercentDone(&z_, RoundedPercent(z_.runOutputTotal_, z_.totalBytes_));
+  }
+  outCount = 0;
+}
+
+// In a split archive a member may continue on the next volume, which is then
+// opened as for the other methods; in a single file a short read leaves stale
+// bytes (those of the chunk before) that the CRC check rejects, and ends the
+// copy.
+void TMemberExtractor::StoredCopy() {
+  while (z_.current_.CompressedSize > 0) {
+    int32_t n = std::min<int32_t>(z_.current_.CompressedSize, int32_t(kOutputChunk));
+    int32_t got = 0;
+    const uint8_t* chunk = TakeChunk(outBuf, n, got);
+    // The chunk goes through the output buffer even when the worker read
+    // it, so that a short read leaves the same stale bytes behind it.
+    if (chunk != outBuf) std::memcpy(outBuf, chunk, size_t(got));
+    if (got < n) {
+      if (MultiVolume())
+        ReadFromNextVolumes(outBuf + got, n - got);
+      else
+        Decrypt(outBuf + got, n - got);
+    }
+    z_.current_.CompressedSize -= n;
+    // Past the end of a single file every further chunk would be stale
+    // bytes too: a compressed size of 2 GB must not write 2 GB of them.
+    if (got < n && !MultiVolume()) z_.current_.CompressedSize = 0;
+    ReadRestAhead(kOutputChunk);
+    outCount = uint32_t(n);
+    FlushOutput();
+  }
+}
+
+void TMemberExtractor::Decrypt(uint8_t* data, int32_t count) {
+  if (z_.current_.IsEncrypted() && count > 0) z_.crypto_.DecryptBuffer(data, size_t(count));
+}
+
+// The next n bytes of the member's data from the current volume, decrypted:
+// the worker's chunk while it reads ahead, or else read here into own. got
+// is their number, fewer than n only where the volume ended inside the
+// chunk; the bytes are then in own, and the keys stand behind them, ready for
+// the rest of the chunk.
+const uint8_t* TMemberExtractor::TakeChunk(uint8_t* own, int32_t n, int32_t& got) {
+  if (ahead_ && ahead_->Running()) {
+    const uint8_t* chunk = ahead_->Next(got);
+    if (got == n) return chunk;
+    std::memcpy(own, chunk, size_t(got));
+    if (z_.current_.IsEncrypted()) z_.crypto_ = ahead_->Keys();
+    return own;
+  }
+  got = z_.stream_->Read(own, n);
+  Decrypt(own, got);
+  return own;
+}
+
+// Hands the rest of the member's data, from the current position of the
+// current volume, to the worker when there is one and it is idle.
+void TMemberExtractor::ReadRestAhead(uint32_t chunkSize) {
+  if (ahead_ && !ahead_->Running() && z_.current_.CompressedSize > 0)
+    ahead_->Start(*z_.stream_, z_.current_.CompressedSize, int32_t(chunkSize),
+                  z_.current_.IsEncrypted() ? &z_.crypto_ : nullptr);
+}
+
+// Reads count bytes from the volumes after the current one and decrypts them
+// (OpenVolume raises when the user gives up).
+void TMemberExtractor::ReadFromNextVolumes(uint8_t* to, int32_t count) {
+  int32_t got = 0;
+  while (got < count) {
+    ZipStream* next = z_.OpenVolume(z_.currentVolume_ + 2);
+    got += next->Read(to + got, count - got);
+  }
+  Decrypt(to, count);
+}
+
+}  // namespace archive

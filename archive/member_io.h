@@ -1,0 +1,44 @@
+// The decoder's two ends for one member: the input refill (compressed bytes,
+// decrypted, across volume boundaries, read ahead by the worker where there
+// is one) and the output flush (size guard, CRC-32, progress events), plus
+// the stored copy of method 0. The member extraction creates one per member
+// around the decoding step.
+#pragma once
+
+#include <cstdint>
+
+#include "archive/decoder_io.h"
+#include "archive/unzipper.h"
+
+namespace archive {
+
+class TReadAhead;
+
+class TMemberExtractor : public TDecoderIO {
+ public:
+  TMemberExtractor(TUnZipper& owner, ZipStream& output);
+  // Ends the worker's reading, so that the stream is the caller's again.
+  ~TMemberExtractor() override;
+  TMemberExtractor(const TMemberExtractor&) = delete;
+  TMemberExtractor& operator=(const TMemberExtractor&) = delete;
+
+  int RefillSlow(uint8_t& b) override;
+  void FlushOutput() override;
+  // Method 0: chunks straight from the archive into the output buffer.
+  void StoredCopy();
+
+ private:
+  bool MultiVolume() const { return z_.CanAskForNextVolume(); }
+  void Decrypt(uint8_t* data, int32_t count);
+  const uint8_t* TakeChunk(uint8_t* own, int32_t n, int32_t& got);
+  void ReadRestAhead(uint32_t chunkSize);
+  void ReadFromNextVolumes(uint8_t* to, int32_t count);
+
+  TUnZipper& z_;
+  ZipStream& out_;
+  TReadAhead* const ahead_;
+  int32_t bytesWritten_ = 0;
+  int64_t outputAfterInputEnd_ = 0;  // flushed once the data was used up
+};
+
+}  // namespace archive

@@ -1,0 +1,271 @@
+// The read-ahead worker changes nothing a caller can see: every archive shape
+// gives the same events in the same order, the same files and the same end
+// of the run with the worker as without it, and with the worker the
+// archive's data is read by another thread.
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "archive/crc32.h"
+#include "archive/zip_constants.h"
+#include "tests/archive/hostile_zip.h"
+#include "tests/archive/unzipper_test_fixture.h"
+#include "tests/common/forwarding_files.h"
+
+namespace archive_test {
+namespace {
+
+// Archive volumes whose reads are watched: whether any came from another
+// thread than the test's, and a read that fails where it covers a given offset.
+class WatchedFile : public platform::File {
+ public:
+  WatchedFile(std::unique_ptr<platform::File> real, std::atomic<bool>& offThread, int64_t failAt)
+      : real_(std::move(real)), offThread_(offThread), failAt_(failAt) {}
+  int32_t Read(void* b, int32_t n) override {
+    if (std::this_thread::get_id() != owner_) offThread_ = true;
+    const int64_t at = real_->Seek(0, platform::SeekOrigin::Current);
+    if (failAt_ >= at && failAt_ < at + n) throw support::EReadError("Read error on the archive");
+    return real_->Read(b, n);
+  }
+  int32_t Write(const void* b, int32_t n) override { return real_->Write(b, n); }
+  int64_t Seek(int64_t o, platform::SeekOrigin s) override { return real_->Seek(o, s); }
+  int64_t Size() override { return real_->Size(); }
+  bool GetDosTime(uint32_t& t) override { return real_->GetDosTime(t); }
+  bool SetDosTime(uint32_t t) override { return real_->SetDosTime(t); }
+  bool Flush() override { return real_->Flush(); }
+
+ private:
+  std::unique_ptr<platform::File> real_;
+  std::atomic<bool>& offThread_;
+  int64_t failAt_;
+  std::thread::id owner_ = std::this_thread::get_id();
+};
+
+class WatchedVolumes : public testing_support::ForwardingFiles {
+ public:
+  using ForwardingFiles::ForwardingFiles;
+  std::unique_ptr<platform::File> Open(const std::string& path, platform::OpenMode mode,
+                                       std::string* errorText) override {
+    auto file = real_.Open(path, mode, errorText);
+    if (!file || path.find("vol") == std::string::npos) return file;
+    return std::make_unique<WatchedFile>(std::move(file), offThread, failAt);
+  }
+  std::atomic<bool> offThread{false};
+  int64_t failAt = -1;
+};
+
+std::string Text(size_t n) {
+  std::string s;
+  while (s.size() < n) s += "row " + std::to_string(s.size() * 7919 % 100003) + ";\n";
+  return s.substr(0, n);
+}
+
+uint32_t CrcOf(const std::string& s) {
+  return ~archive::Crc32Update(0xFFFFFFFF, reinterpret_cast<const uint8_t*>(s.data()), s.size());
+}
+
+Member Packed(const std::string& name, const std::string& text, uint16_t method,
+              const std::string& password) {
+  Member m(name, method == 8 ? StoredDeflate(text) : text);
+  m.method = method;
+  m.crc = CrcOf(text);
+  m.declaredSize = int32_t(text.size());
+  m.password = password;
+  return m;
+}
+
+// Cuts an archive into volumes at the given offsets (inside members' data,
+// never inside a header): the central directory and the end record go with
+// the last volume, and each record names the volume its member starts on.
+std::vector<std::string> Split(const std::string& zip, const std::vector<size_t>& cuts) {
+  if (cuts.empty()) return {zip};
+  ZipLayout layout = Layout(zip);
+  std::string central = zip.substr(layout.centralOffset);
+  const size_t last = cuts.back();
+  for (size_t at = 0; at + 46 <= central.size() && central.compare(at, 4, "PK\x01\x02") == 0;) {
+    auto p = reinterpret_cast<const uint8_t*>(central.data()) + at;
+    uint32_t offset = archive::zip::Get32(p + 42);
+    uint16_t disk = 0;
+    size_t start = 0;
+    for (size_t cut : cuts)
+      if (offset >= cut) ++disk, start = cut;
+    Patch16(central, at + 34, disk);
+    Patch32(central, at + 42, uint32_t(offset - start));
+    at += 46 + archive::zip::Get16(p + 28) + archive::zip::Get16(p + 30) +
+          archive::zip::Get16(p + 32);
+  }
+  size_t end = central.size() - (zip.size() - layout.endRecord);
+  const uint16_t lastDisk = uint16_t(cuts.size());
+  Patch16(central, end + 4, lastDisk);
+  Patch16(central, end + 6, lastDisk);
+  Patch32(central, end + 16, uint32_t(layout.centralOffset - last));
+  std::vector<std::string> volumes;
+  size_t from = 0;
+  for (size_t cut : cuts) volumes.push_back(zip.substr(from, cut - from)), from = cut;
+  volumes.push_back(zip.substr(last, layout.centralOffset - last) + central);
+  return volumes;
+}
+
+// What a caller sees of one run: events, message processing, volume
+// requests, the run's result or error, and the files left behind.
+struct Transcript {
+  std::vector<std::string> log;
+  bool offThread = false;  // the archive was read by another thread too
+};
+
+struct Shape {
+  const char* name;
+  uint16_t method;
+  const char* password;           // of the members; the component's unless a twist changes it
+  std::vector<size_t> cuts = {};  // volume ends, counted from the first member's data
+  std::function<void(std::string& zip, size_t data)> damage = nullptr;
+  std::function<void(archive::TUnZipper&)> twist = nullptr;
+  bool readsAhead = true;  // a member is decoded, so the worker has data to read
+};
+
+class ReadAheadTest : public UnZipperTest {
+ protected:
+  Transcript RunShape(const Shape& shape, bool readAhead) {
+    testing_support::RemoveTree(temp / "out");
+    const std::string big = Text(150000), mid = Text(40000);
+    std::vector<Member> members = {Packed("big.txt", big, shape.method, shape.password),
+                                   Packed("small.txt", "small", shape.method, shape.password),
+                                   Packed("mid.txt", mid, shape.method, shape.password)};
+    std::string zip = BuildZip(members);
+    const size_t data = 30 + 7 + (*shape.password ? 12 : 0);
+    if (shape.damage) shape.damage(zip, data);
+    std::vector<size_t> cuts;
+    for (size_t cut : shape.cuts) cuts.push_back(data + cut);
+    std::vector<std::string> volumes = Split(zip, cuts);
+    for (size_t i = 0; i < volumes.size(); ++i)
+      EXPECT_TRUE(testing_support::WriteFileBytes(Volume(int(i + 1)), volumes[i]));
+
+    platform::Files* saved = platform::Current().files;
+    WatchedVolumes files(*saved);
+    files_ = &files;
+    platform::Current().files = &files;
+    {
+      archive::TUnZipper z;
+      z.ReadAhead = readAhead;
+      z.SetZipName(Volume(int(volumes.size())));
+      z.SetDestDir(temp / "out");
+      z.DoAll = true;
+      z.OverwriteMode = archive::Always;
+      z.Password = shape.password;
+      LogEvents();
+      z.OnStartUnZipInfo = zipper.OnStartUnZipInfo;
+      z.OnStartUnZip = zipper.OnStartUnZip;
+      z.OnEndUnZip = zipper.OnEndUnZip;
+      z.OnFilePercentDone = zipper.OnFilePercentDone;
+      z.OnTotalPercentDone = zipper.OnTotalPercentDone;
+      z.OnSkippingFile = zipper.OnSkippingFile;
+      z.OnBadCRC = zipper.OnBadCRC;
+      z.OnGetNextDisk = [this](archive::TUnZipper*, int disk, std::string& name) {
+        log.push_back("disk " + std::to_string(disk));
+        name = Volume(disk);
+      };
+      int calls = 0;
+      cancelAt = 0;
+      ui.onProcessMessages = [&] {
+        log.push_back("messages");
+        if (++calls == cancelAt) z.Cancel = true;
+      };
+      if (shape.twist) shape.twist(z);
+      try {
+        log.push_back("result " + std::to_string(z.UnZip()));
+      } catch (const support::Exception& e) {
+        log.push_back("raised " + e.Message());
+      }
+      for (const char* name : {"big.txt", "small.txt", "mid.txt"}) {
+        std::string bytes;
+        bool there = testing_support::ReadFileBytes(Out(name), bytes);
+        char text[64];
+        std::snprintf(text, sizeof text, "file %s %d %zu %08X", name, int(there), bytes.size(),
+                      unsigned(CrcOf(bytes)));
+        log.push_back(text);
+      }
+    }
+    platform::Current().files = saved;
+    files_ = nullptr;
+    ui.onProcessMessages = nullptr;
+    Transcript t;
+    t.log.swap(log);
+    t.offThread = files.offThread;
+    return t;
+  }
+
+  std::string Volume(int n) const { return temp / ("vol" + std::to_string(n)); }
+
+  WatchedVolumes* files_ = nullptr;  // during a run
+  int cancelAt = 0;                  // the message processing that sets the cancel request
+};
+
+void FlipByte(std::string& zip, size_t at) { zip[at] = char(zip[at] ^ 0x20); }
+
+TEST_F(ReadAheadTest, EventsFilesAndEndOfTheRunAreTheSameWithAndWithoutTheWorker) {
+  const auto cancelAt = [this](int call) {
+    return [this, call](archive::TUnZipper&) { this->cancelAt = call; };
+  };
+  const auto wrongPassword = [](archive::TUnZipper& z) { z.Password = "wrong"; };
+  const auto offerRightPassword = [](archive::TUnZipper& z) {
+    z.Password = "wrong";
+    z.OnBadPassword = [](archive::TUnZipper*, int, std::string& p) { p = "secret"; };
+  };
+  const auto failingHandler = [](archive::TUnZipper& z) {
+    auto calls = std::make_shared<int>(0);
+    auto inner = z.OnFilePercentDone;
+    z.OnFilePercentDone = [calls, inner](archive::TUnZipper* s, int p) {
+      inner(s, p);
+      if (++*calls == 4) throw support::EWriteError("handler failed");
+    };
+  };
+  const auto readFailsAt = [this](int64_t offset) {
+    return [this, offset](archive::TUnZipper&) { files_->failAt = offset; };
+  };
+  // The single-volume archive ends 50000 bytes into the first member's data:
+  // everything behind is cut off, the central directory moved up.
+  const auto truncate = [](std::string& zip, size_t data) {
+    ZipLayout layout = Layout(zip);
+    std::string central = zip.substr(layout.centralOffset);
+    Patch32(central, central.size() - 22 + 16, uint32_t(data + 50000));
+    zip = zip.substr(0, data + 50000) + central;
+  };
+  const Shape shapes[] = {
+      {"Stored", 0, "", {}},
+      {"StoredPassword", 0, "secret", {}},
+      {"Deflate", 8, "", {}},
+      {"DeflatePassword", 8, "secret", {}},
+      // Volumes ending inside a chunk, on a chunk's end, and one shorter than a chunk.
+      {"SplitStoredPassword", 0, "secret", {20000, 25000, 48000, 160000}},
+      {"SplitDeflatePassword", 8, "secret", {20000, 25000, 48000, 160000}},
+      {"SplitDeflate", 8, "", {33333}},
+      {"CancelMidMember", 8, "secret", {}, nullptr, cancelAt(3)},
+      {"CancelAfterVolumeSwitch", 8, "secret", {20000}, nullptr, cancelAt(3)},
+      {"BadPassword", 8, "secret", {}, nullptr, wrongPassword, false},
+      {"BadPasswordThenRightOne", 8, "secret", {}, nullptr, offerRightPassword},
+      {"DamagedStored", 0, "", {}, [](std::string& z, size_t d) { FlipByte(z, d + 70000); }},
+      {"DamagedDeflatePassword",
+       8,
+       "secret",
+       {},
+       [](std::string& z, size_t d) { FlipByte(z, d + 70000); }},
+      {"TruncatedStored", 0, "", {}, truncate},
+      {"TruncatedStoredPassword", 0, "secret", {}, truncate},
+      {"TruncatedDeflatePassword", 8, "secret", {}, truncate},
+      {"HandlerRaises", 8, "secret", {}, nullptr, failingHandler},
+      {"ReadFailsMidMember", 8, "secret", {}, nullptr, readFailsAt(90000)},
+      {"ReadFailsOnSecondVolume", 0, "secret", {20000}, nullptr, readFailsAt(70000)},
+  };
+  for (const Shape& shape : shapes) {
+    SCOPED_TRACE(shape.name);
+    Transcript alone = RunShape(shape, false);
+    Transcript ahead = RunShape(shape, true);
+    EXPECT_EQ(ahead.log, alone.log);
+    EXPECT_FALSE(alone.offThread);
+    EXPECT_EQ(ahead.offThread, shape.readsAhead);
+  }
+}
+
+}  // namespace
+}  // namespace archive_test
