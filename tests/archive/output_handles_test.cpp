@@ -16,23 +16,16 @@ using archive_test::Member;
 using archive_test::UnZipperTest;
 
 // Records the writes of one file.
-class RecordingFile : public platform::File {
+class RecordingFile : public testing_support::ForwardingFile {
  public:
   RecordingFile(std::unique_ptr<platform::File> real, std::vector<int32_t>& writes)
-      : real_(std::move(real)), writes_(writes) {}
-  int32_t Read(void* b, int32_t n) override { return real_->Read(b, n); }
+      : ForwardingFile(std::move(real)), writes_(writes) {}
   int32_t Write(const void* b, int32_t n) override {
     writes_.push_back(n);
     return real_->Write(b, n);
   }
-  int64_t Seek(int64_t o, platform::SeekOrigin s) override { return real_->Seek(o, s); }
-  int64_t Size() override { return real_->Size(); }
-  bool GetDosTime(uint32_t& t) override { return real_->GetDosTime(t); }
-  bool SetDosTime(uint32_t t) override { return real_->SetDosTime(t); }
-  bool Flush() override { return real_->Flush(); }
 
  private:
-  std::unique_ptr<platform::File> real_;
   std::vector<int32_t>& writes_;
 };
 

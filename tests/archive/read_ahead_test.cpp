@@ -18,25 +18,18 @@ namespace {
 
 // Archive volumes whose reads are watched: whether any came from another
 // thread than the test's, and a read that fails where it covers a given offset.
-class WatchedFile : public platform::File {
+class WatchedFile : public testing_support::ForwardingFile {
  public:
   WatchedFile(std::unique_ptr<platform::File> real, std::atomic<bool>& offThread, int64_t failAt)
-      : real_(std::move(real)), offThread_(offThread), failAt_(failAt) {}
+      : ForwardingFile(std::move(real)), offThread_(offThread), failAt_(failAt) {}
   int32_t Read(void* b, int32_t n) override {
     if (std::this_thread::get_id() != owner_) offThread_ = true;
     const int64_t at = real_->Seek(0, platform::SeekOrigin::Current);
     if (failAt_ >= at && failAt_ < at + n) throw support::EReadError("Read error on the archive");
     return real_->Read(b, n);
   }
-  int32_t Write(const void* b, int32_t n) override { return real_->Write(b, n); }
-  int64_t Seek(int64_t o, platform::SeekOrigin s) override { return real_->Seek(o, s); }
-  int64_t Size() override { return real_->Size(); }
-  bool GetDosTime(uint32_t& t) override { return real_->GetDosTime(t); }
-  bool SetDosTime(uint32_t t) override { return real_->SetDosTime(t); }
-  bool Flush() override { return real_->Flush(); }
 
  private:
-  std::unique_ptr<platform::File> real_;
   std::atomic<bool>& offThread_;
   int64_t failAt_;
   std::thread::id owner_ = std::this_thread::get_id();

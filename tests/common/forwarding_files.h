@@ -1,5 +1,5 @@
-// A Files implementation that hands every call to another one. Test doubles
-// derive from it and override only the calls they change.
+// A Files implementation, and a File, that hand every call to another one.
+// Test doubles derive from them and override only the calls they change.
 #pragma once
 
 #include <memory>
@@ -9,6 +9,21 @@
 #include "platform/platform.h"
 
 namespace testing_support {
+
+class ForwardingFile : public platform::File {
+ public:
+  explicit ForwardingFile(std::unique_ptr<platform::File> real) : real_(std::move(real)) {}
+  int32_t Read(void* b, int32_t n) override { return real_->Read(b, n); }
+  int32_t Write(const void* b, int32_t n) override { return real_->Write(b, n); }
+  int64_t Seek(int64_t o, platform::SeekOrigin s) override { return real_->Seek(o, s); }
+  int64_t Size() override { return real_->Size(); }
+  bool GetDosTime(uint32_t& t) override { return real_->GetDosTime(t); }
+  bool SetDosTime(uint32_t t) override { return real_->SetDosTime(t); }
+  bool Flush() override { return real_->Flush(); }
+
+ protected:
+  std::unique_ptr<platform::File> real_;
+};
 
 class ForwardingFiles : public platform::Files {
  public:
