@@ -1,4 +1,4 @@
-# Sourced by scripts/demo.sh and tests/e2e/run_install.sh: builds the helper
+# Sourced by scripts/demo.sh, tests/e2e/run_install.sh and run_unattended.sh: builds the helper
 # programs, packs distribution folders with an encrypted archive, and runs
 # setup.exe under Wine on an Xvfb display of its own.
 #
@@ -32,6 +32,24 @@ stop_display() {
   wineserver -k >/dev/null 2>&1 || true
   xvfb_stop
 }
+
+# The start every installation script shares: an emptied work folder, the
+# helper programs, the archive password of the build, the Wine prefix PREFIX,
+# the Russian locale and a display that goes when the script ends. Callers
+# set build and shots, and source scripts/wine-env.sh as well.
+begin_install_tests() {  # begin_install_tests PREFIX
+  rm -rf "$out"
+  mkdir -p "$out" "$shots"
+  password=$(archive_password "$build")
+  build_helpers || return 1
+  wine_env_init "$1"
+  export LC_ALL=ru_RU.UTF-8
+  trap stop_display EXIT
+  start_display
+}
+
+# The install helpers (link reader, file holder, ...) under Wine.
+tools() { timeout 60 wine "$out/install_tools.exe" "$@" 2>/dev/null | tr -d '\r'; }
 
 # The demo payload: the files the product profile expects (the programs its
 # shortcuts and associations point to, the kept Lectorn.ini), nested folders

@@ -17,18 +17,10 @@ shots=$root/build/screenshots
 failures=0
 
 [ -f "$bin/setup.exe" ] || { echo "e2e: $bin/setup.exe is missing (build the win32 preset)"; exit 1; }
-rm -rf "$out"
-mkdir -p "$out" "$shots"
 source "$root/tests/e2e/install_lib.sh"
 source "$root/scripts/wine-env.sh"
-password=$(archive_password "$build")
-build_helpers || exit 1
-wine_env_init "$root/build/wine-e2e-install"
-export LC_ALL=ru_RU.UTF-8
-trap stop_display EXIT
-start_display
+begin_install_tests "$root/build/wine-e2e-install" || exit 1
 
-tools() { timeout 60 wine "$out/install_tools.exe" "$@" 2>/dev/null | tr -d '\r'; }
 reg_value() {  # the default value of a key under HKEY_CLASSES_ROOT
   timeout 60 wine reg query "HKCR\\$1" /ve >"$out/reg.out" 2>&1
   grep -a 'REG_SZ' "$out/reg.out" | LC_ALL=C sed 's/.*REG_SZ[[:space:]]*//' | tr -d '\r'

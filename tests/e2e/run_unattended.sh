@@ -18,18 +18,10 @@ failures=0
 for exe in setup.exe setup_components.exe setup_volumes.exe; do
   [ -f "$bin/$exe" ] || { echo "e2e: $bin/$exe is missing (build the win32 preset)"; exit 1; }
 done
-rm -rf "$out"
-mkdir -p "$out" "$shots"
 source "$root/tests/e2e/install_lib.sh"
 source "$root/scripts/wine-env.sh"
-password=$(archive_password "$build")
-build_helpers || exit 1
-wine_env_init "$root/build/wine-e2e-install"
-export LC_ALL=ru_RU.UTF-8
-trap stop_display EXIT
-start_display
+begin_install_tests "$root/build/wine-e2e-install" || exit 1
 
-tools() { timeout 60 wine "$out/install_tools.exe" "$@" 2>/dev/null | tr -d '\r'; }
 winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 
 # Runs a command line exactly as written (quotes included) in folder DIST and
