@@ -3,23 +3,20 @@
 // file is sparse (a hole between the members), so it takes no disk space.
 #include <gtest/gtest.h>
 
-#include "archive/crc32.h"
 #include "tests/archive/unzipper_test_fixture.h"
 
 namespace archive_test {
 namespace {
 
 std::string Local(const std::string& name, const std::string& data) {
-  uint32_t crc =
-      ~archive::Crc32Update(0xFFFFFFFF, reinterpret_cast<const uint8_t*>(data.data()), data.size());
+  uint32_t crc = archive_test::CrcOf(data);
   return "PK\x03\x04" + Le16(20) + Le16(0) + Le16(0) + Le32(0x5A8C6000) + Le32(crc) +
          Le32(uint32_t(data.size())) + Le32(uint32_t(data.size())) + Le16(uint16_t(name.size())) +
          Le16(0) + name + data;
 }
 
 std::string Central(const std::string& name, const std::string& data, uint32_t offset) {
-  uint32_t crc =
-      ~archive::Crc32Update(0xFFFFFFFF, reinterpret_cast<const uint8_t*>(data.data()), data.size());
+  uint32_t crc = archive_test::CrcOf(data);
   return "PK\x01\x02" + Le16(20) + Le16(20) + Le16(0) + Le16(0) + Le32(0x5A8C6000) + Le32(crc) +
          Le32(uint32_t(data.size())) + Le32(uint32_t(data.size())) + Le16(uint16_t(name.size())) +
          Le16(0) + Le16(0) + Le16(0) + Le16(0) + Le32(0x20) + Le32(offset) + name;

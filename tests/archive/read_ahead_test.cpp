@@ -7,7 +7,6 @@
 #include <memory>
 #include <thread>
 
-#include "archive/crc32.h"
 #include "archive/zip_constants.h"
 #include "tests/archive/hostile_zip.h"
 #include "tests/archive/unzipper_test_fixture.h"
@@ -52,10 +51,6 @@ std::string Text(size_t n) {
   std::string s;
   while (s.size() < n) s += "row " + std::to_string(s.size() * 7919 % 100003) + ";\n";
   return s.substr(0, n);
-}
-
-uint32_t CrcOf(const std::string& s) {
-  return ~archive::Crc32Update(0xFFFFFFFF, reinterpret_cast<const uint8_t*>(s.data()), s.size());
 }
 
 Member Packed(const std::string& name, const std::string& text, uint16_t method,

@@ -4,31 +4,20 @@
 #include <string>
 #include <vector>
 
-#include "archive/crc32.h"
 #include "archive/zip_crypto.h"
 #include "unzipper_test_fixture.h"
 
 namespace {
 
 using archive_test::BuildZip;
+using archive_test::Deflated;
 using archive_test::Member;
-using archive_test::StoredDeflate;
 using archive_test::UnZipperTest;
 
 std::string Text(size_t n) {
   std::string s;
   while (s.size() < n) s += "line " + std::to_string(s.size()) + "\n";
   return s.substr(0, n);
-}
-
-// A deflated member whose stored CRC is that of the uncompressed text.
-Member Deflated(const std::string& name, const std::string& text) {
-  Member m(name, StoredDeflate(text));
-  m.method = 8;
-  m.crc =
-      ~archive::Crc32Update(0xFFFFFFFF, reinterpret_cast<const uint8_t*>(text.data()), text.size());
-  m.declaredSize = int32_t(text.size());
-  return m;
 }
 
 TEST_F(UnZipperTest, DeflatedMemberIsReadInChunksWithMessages) {

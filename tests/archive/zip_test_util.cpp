@@ -41,9 +41,7 @@ std::string BuildZip(const std::vector<Member>& members, const std::string& comm
   std::string out, central;
   for (const Member& m : members) {
     uint32_t crc = m.crc;
-    if (crc == 0 && !m.data.empty())
-      crc = ~archive::Crc32Update(0xFFFFFFFF, reinterpret_cast<const uint8_t*>(m.data.data()),
-                                  m.data.size());
+    if (crc == 0 && !m.data.empty()) crc = CrcOf(m.data);
     uint32_t offset = uint32_t(out.size());
     std::string data = m.data;
     uint16_t flags = m.flags;
@@ -90,6 +88,19 @@ std::string StoredDeflate(const std::string& data) {
     pos += n;
   } while (pos < data.size());
   return out;
+}
+
+uint32_t CrcOf(const std::string& data) {
+  return ~archive::Crc32Update(0xFFFFFFFF, reinterpret_cast<const uint8_t*>(data.data()),
+                               data.size());
+}
+
+Member Deflated(const std::string& name, const std::string& text) {
+  Member m(name, StoredDeflate(text));
+  m.method = 8;
+  m.crc = CrcOf(text);
+  m.declaredSize = int32_t(text.size());
+  return m;
 }
 
 ScriptedUi::ScriptedUi() : saved_(platform::Current().ui) { platform::Current().ui = this; }

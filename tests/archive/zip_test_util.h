@@ -55,6 +55,13 @@ std::string BuildZip(const std::vector<Member>& members, const std::string& comm
 // A raw Deflate stream of stored blocks (at most 65535 bytes each) holding data.
 std::string StoredDeflate(const std::string& data);
 
+// The CRC-32 of a whole string, as a member header holds it.
+uint32_t CrcOf(const std::string& data);
+
+// A member of method 8 holding text in stored Deflate blocks, with the
+// text's CRC and size.
+Member Deflated(const std::string& name, const std::string& text);
+
 // Replaces platform::ui() while it lives; records every message box and
 // answers them from a queue (an unexpected box fails the test).
 class ScriptedUi : public platform::Ui {
