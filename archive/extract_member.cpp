@@ -7,6 +7,7 @@
 
 #include "archive/decoders.h"
 #include "archive/member_io.h"
+#include "archive/read_ahead.h"
 #include "archive/unzipper.h"
 #include "archive/zip_constants.h"
 
@@ -25,8 +26,17 @@ constexpr size_t kMaxFolderLength = 1024;
 void TUnZipper::ExtractMember(int fileIndex) {
   retry_ = false;
   current_.Assign(*ViewItem(fileIndex));
+  currentIndex_ = fileIndex;
   const bool directoryEntry = current_.FileName.empty();
-  if (!directoryEntry) PositionOnMemberData();
+  // The worker may have read the member's headers already; otherwise the
+  // stream must be the caller's again before it is used here.
+  uint8_t workerCheck = 0;
+  bool claimed = false;
+  if (!directoryEntry && readAhead_) {
+    claimed = readAhead_->Claim(fileIndex, Password, workerCheck);
+    if (!claimed) readAhead_->Stop();
+  }
+  if (!directoryEntry && !claimed) PositionOnMemberData();
   const std::string folder = MemberFolder();
   if (directoryEntry) {
     // Directory entries end here and count as extracted.
@@ -35,7 +45,9 @@ void TUnZipper::ExtractMember(int fileIndex) {
     return;
   }
   std::string outPath = folder + current_.FileName;
-  if (!PasswordAccepted(fileIndex) || !OverwriteAllowed(fileIndex, outPath)) return;
+  if (!PasswordAccepted(fileIndex, claimed ? &workerCheck : nullptr) ||
+      !OverwriteAllowed(fileIndex, outPath))
+    return;
 
   outputPath_ = outPath;
   std::unique_ptr<ZipStream> output = OpenFileStream(outPath, platform::OpenMode::Create);
@@ -53,7 +65,6 @@ void TUnZipper::ExtractMember(int fileIndex) {
 void TUnZipper::PositionOnMemberData() {
   if (endRecord_.ThisDisk != 0 && current_.DiskStart != currentVolume_)
     OpenVolume(current_.DiskStart + 1);
-  std::fill(std::begin(localHeader_), std::end(localHeader_), 0);
   if (int64_t(current_.LocalHeaderOffset) > stream_->Size()) {
     // A member that starts behind the end of its volume has no data at all:
     // it decodes from nothing and fails its CRC check, and the run goes on
@@ -62,11 +73,8 @@ void TUnZipper::PositionOnMemberData() {
     current_.CompressedSize = 0;
     return;
   }
-  stream_->Seek(current_.LocalHeaderOffset, SeekOrigin::Begin);
-  stream_->Read(localHeader_, zip::kLocalHeaderSize);
-  stream_->Seek(int64_t(zip::Get16(localHeader_ + zip::kLocNameLength)) +
-                    zip::Get16(localHeader_ + zip::kLocExtraLength),
-                SeekOrigin::Current);
+  uint8_t header[zip::kLocalHeaderSize];
+  SkipLocalHeader(*stream_, current_.LocalHeaderOffset, header);
 }
 
 // The member's folder below the destination (created when missing), or the
@@ -97,11 +105,22 @@ std::string TUnZipper::MemberFolder() {
 }
 
 // The encryption header's check byte against the password; OnBadPassword
-// may offer others. False: the member is skipped.
-bool TUnZipper::PasswordAccepted(int fileIndex) {
+// may offer others. workerCheck: the byte as the worker decrypted it with the
+// run's password, when it read the headers. False: the member is skipped.
+bool TUnZipper::PasswordAccepted(int fileIndex, const uint8_t* workerCheck) {
   if (!current_.IsEncrypted()) return true;
   const uint8_t check = current_.HasDataDescriptor() ? uint8_t(current_.DateTime >> 8)
                                                      : uint8_t(current_.CRC32 >> 24);
+  if (workerCheck) {
+    if (*workerCheck == check) {
+      current_.CompressedSize -= zip::kEncryptionHeaderSize;
+      return true;
+    }
+    // Another password may be offered and tried: the caller reads the
+    // headers again itself.
+    readAhead_->Stop();
+    PositionOnMemberData();
+  }
   for (;;) {
     uint8_t got = crypto_.ReadHeader(Password, *stream_);
     current_.CompressedSize -= zip::kEncryptionHeaderSize;

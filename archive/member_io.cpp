@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "archive/crc32.h"
-#include "archive/read_ahead.h"
+#include "archive/zip_constants.h"
 
 namespace archive {
 
@@ -35,7 +35,7 @@ TMemberExtractor::TMemberExtractor(TUnZipper& owner, ZipStream& output)
 }
 
 TMemberExtractor::~TMemberExtractor() {
-  if (ahead_) ahead_->Stop();
+  if (ahead_) ahead_->EndMember();
 }
 
 int TMemberExtractor::RefillSlow(uint8_t& b) {
@@ -147,17 +147,42 @@ const uint8_t* TMemberExtractor::TakeChunk(uint8_t* own, int32_t n, int32_t& got
     if (z_.current_.IsEncrypted()) z_.crypto_ = ahead_->Keys();
     return own;
   }
+  // The stream is the caller's again (the worker's part of this member is
+  // over).
+  if (ahead_) ahead_->Stop();
   got = z_.stream_->Read(own, n);
   Decrypt(own, got);
   return own;
 }
 
 // Hands the rest of the member's data, from the current position of the
-// current volume, to the worker when there is one and it is idle.
+// current volume, and the members that follow it there to the worker, when
+// there is one and the stream is the caller's.
 void TMemberExtractor::ReadRestAhead(uint32_t chunkSize) {
-  if (ahead_ && !ahead_->Running() && z_.current_.CompressedSize > 0)
-    ahead_->Start(*z_.stream_, z_.current_.CompressedSize, int32_t(chunkSize),
-                  z_.current_.IsEncrypted() ? &z_.crypto_ : nullptr);
+  if (!ahead_ || ahead_->Started()) return;
+  ahead_->Start(*z_.stream_, std::max<int64_t>(z_.current_.CompressedSize, 0), int32_t(chunkSize),
+                z_.current_.IsEncrypted() ? &z_.crypto_ : nullptr, PlanAfterMember(), z_.Password);
+}
+
+// The members after this one that the run will extract from the current
+// volume, in their order, as far as the current volume holds them: each
+// begins with its local header there. A member elsewhere ends the plan (its
+// volume must be opened by the caller).
+std::vector<TReadAhead::Planned> TMemberExtractor::PlanAfterMember() const {
+  constexpr size_t kMostPlanned = 4096;
+  std::vector<TReadAhead::Planned> plan;
+  const int64_t size = z_.stream_->Size();
+  const bool split = z_.endRecord_.ThisDisk != 0;
+  for (int i = z_.currentIndex_ + 1; i < z_.MemberCount() && plan.size() < kMostPlanned; ++i) {
+    const TZipHeaderInfo& r = *z_.ViewItem(i);
+    if (!z_.DoAll && !r.Selected) continue;
+    if (r.FileName.empty()) continue;  // a folder entry: nothing is read
+    if ((split && r.DiskStart != z_.currentVolume_) || int64_t(r.LocalHeaderOffset) > size) break;
+    plan.push_back({i, int64_t(r.LocalHeaderOffset), r.CompressedSize,
+                    int32_t(r.Method == zip::kMethodStored ? kOutputChunk : kInputChunk),
+                    r.IsEncrypted()});
+  }
+  return plan;
 }
 
 // Reads count bytes from the volumes after the current one and decrypts them

@@ -6,18 +6,18 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "archive/decoder_io.h"
+#include "archive/read_ahead.h"
 #include "archive/unzipper.h"
 
 namespace archive {
 
-class TReadAhead;
-
 class TMemberExtractor : public TDecoderIO {
  public:
   TMemberExtractor(TUnZipper& owner, ZipStream& output);
-  // Ends the worker's reading, so that the stream is the caller's again.
+  // Drops what the worker read of this member and the caller did not take.
   ~TMemberExtractor() override;
   TMemberExtractor(const TMemberExtractor&) = delete;
   TMemberExtractor& operator=(const TMemberExtractor&) = delete;
@@ -32,6 +32,7 @@ class TMemberExtractor : public TDecoderIO {
   void Decrypt(uint8_t* data, int32_t count);
   const uint8_t* TakeChunk(uint8_t* own, int32_t n, int32_t& got);
   void ReadRestAhead(uint32_t chunkSize);
+  std::vector<TReadAhead::Planned> PlanAfterMember() const;
   void ReadFromNextVolumes(uint8_t* to, int32_t count);
 
   TUnZipper& z_;

@@ -152,6 +152,9 @@ void TUnZipper::SetArchiveComment(const std::string& text) {
 // ---------------------------------------------------------------- open / close
 
 void TUnZipper::OpenArchive() {
+  // A handler that asks for a comment during a run uses the stream: the
+  // read-ahead worker gives it back first.
+  if (readAhead_) readAhead_->Stop();
   if (!stream_) stream_ = OpenFileStream(zipName_, platform::OpenMode::ReadShareRead);
   if (!members_) {
     ReadDirectory();
@@ -163,6 +166,7 @@ void TUnZipper::OpenArchive() {
 }
 
 void TUnZipper::CloseArchive(bool force) {
+  if (readAhead_) readAhead_->Stop();
   if (force || !KeepZipOpen) stream_.reset();
 }
 

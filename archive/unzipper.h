@@ -146,7 +146,7 @@ class TUnZipper {
   // The steps of ExtractMember, in their order (extract_member.cpp).
   void PositionOnMemberData();
   std::string MemberFolder();
-  bool PasswordAccepted(int fileIndex);
+  bool PasswordAccepted(int fileIndex, const uint8_t* workerCheck);
   bool OverwriteAllowed(int fileIndex, std::string& outPath);
   void SkipMember(TSkipReason reason, int fileIndex);
   void DecodeMember(std::unique_ptr<ZipStream>& output, const std::string& outPath);
@@ -172,6 +172,7 @@ class TUnZipper {
   std::unique_ptr<TSortedZip> view_;     // separate sorted view, or none
   TEndCentral endRecord_;
   TZipHeaderInfo current_;  // the member being extracted
+  int currentIndex_ = 0;    // its index
   std::string outputPath_;  // its output file
   int currentVolume_ = 0;
   uint32_t timeStamp_ = 0;
@@ -183,7 +184,6 @@ class TUnZipper {
   int successCounter_ = 0;
   bool retry_ = false;
   std::vector<uint8_t> window_, inBuffer_, outBuffer_;
-  uint8_t localHeader_[30] = {};
   ZipCrypto crypto_;
   uint32_t runningCrc_ = 0xFFFFFFFF;
   std::unique_ptr<TReadAhead> readAhead_;  // during a run with ReadAhead

@@ -2,6 +2,7 @@
 // recognised by their volume labels (smDisks).
 #include <cstdio>
 
+#include "archive/read_ahead.h"
 #include "archive/unzipper.h"
 
 namespace archive {
@@ -28,6 +29,7 @@ bool TUnZipper::VolumeLabelOk(int n) {
 }
 
 ZipStream* TUnZipper::OpenVolume(int n) {
+  if (readAhead_) readAhead_->Stop();
   stream_.reset();
   // Without a handler nobody can name another volume: there is none (see
   // CanAskForNextVolume; opening the current file again would read it as

@@ -42,6 +42,29 @@ void ZipCrypto::DecryptBuffer(uint8_t* data, size_t length) {
   key2_ = k2;
 }
 
+void ZipCrypto::DecryptTwo(ZipCrypto& a, uint8_t* dataA, size_t lengthA, ZipCrypto& b,
+                           uint8_t* dataB, size_t lengthB) {
+  const size_t both = lengthA < lengthB ? lengthA : lengthB;
+  uint32_t a0 = a.key0_, a1 = a.key1_, a2 = a.key2_;
+  uint32_t b0 = b.key0_, b1 = b.key1_, b2 = b.key2_;
+  for (size_t i = 0; i < both; ++i) {
+    const uint8_t p = uint8_t(dataA[i] ^ KeyStreamByte(a2));
+    const uint8_t q = uint8_t(dataB[i] ^ KeyStreamByte(b2));
+    dataA[i] = p;
+    dataB[i] = q;
+    a0 = Crc32Byte(a0, p);
+    b0 = Crc32Byte(b0, q);
+    a1 = (a1 + (a0 & 0xFF)) * kKey1Multiplier + 1;
+    b1 = (b1 + (b0 & 0xFF)) * kKey1Multiplier + 1;
+    a2 = Crc32Byte(a2, uint8_t(a1 >> 24));
+    b2 = Crc32Byte(b2, uint8_t(b1 >> 24));
+  }
+  a.key0_ = a0, a.key1_ = a1, a.key2_ = a2;
+  b.key0_ = b0, b.key1_ = b1, b.key2_ = b2;
+  a.DecryptBuffer(dataA + both, lengthA - both);
+  b.DecryptBuffer(dataB + both, lengthB - both);
+}
+
 uint8_t ZipCrypto::ReadHeader(const std::string& password, ZipStream& stream) {
   uint8_t header[zip::kEncryptionHeaderSize] = {};
   stream.Read(header, zip::kEncryptionHeaderSize);

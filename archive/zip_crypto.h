@@ -27,6 +27,12 @@ class ZipCrypto {
   // Decrypts in place; the same result as Decrypt on each byte in turn, so a
   // stream may be decrypted in pieces of any size.
   void DecryptBuffer(uint8_t* data, size_t length);
+  // Decrypts two independent buffers, each with its own keys, with the same
+  // result as DecryptBuffer on each. The two chains of dependent steps are
+  // interleaved, so that a processor runs them side by side: about twice
+  // the bytes per second of one chain.
+  static void DecryptTwo(ZipCrypto& a, uint8_t* dataA, size_t lengthA, ZipCrypto& b, uint8_t* dataB,
+                         size_t lengthB);
   // Reads the 12-byte encryption header from the stream, initialises the keys
   // with the password, decrypts the header and returns its 12th byte (the
   // check byte). Bytes missing at the end of the stream count as 0.

@@ -109,7 +109,8 @@ struct Shape {
   std::vector<size_t> cuts = {};  // volume ends, counted from the first member's data
   std::function<void(std::string& zip, size_t data)> damage = nullptr;
   std::function<void(archive::TUnZipper&)> twist = nullptr;
-  bool readsAhead = true;  // a member is decoded, so the worker has data to read
+  bool readsAhead = true;              // a member is decoded, so the worker has data to read
+  const char* lastPassword = nullptr;  // of the last member, when it has another one
 };
 
 class ReadAheadTest : public UnZipperTest {
@@ -117,9 +118,11 @@ class ReadAheadTest : public UnZipperTest {
   Transcript RunShape(const Shape& shape, bool readAhead) {
     testing_support::RemoveTree(temp / "out");
     const std::string big = Text(150000), mid = Text(40000);
-    std::vector<Member> members = {Packed("big.txt", big, shape.method, shape.password),
-                                   Packed("small.txt", "small", shape.method, shape.password),
-                                   Packed("mid.txt", mid, shape.method, shape.password)};
+    std::vector<Member> members = {
+        Packed("big.txt", big, shape.method, shape.password),
+        Packed("small.txt", "small", shape.method, shape.password),
+        Packed("mid.txt", mid, shape.method,
+               shape.lastPassword ? shape.lastPassword : shape.password)};
     std::string zip = BuildZip(members);
     const size_t data = 30 + 7 + (*shape.password ? 12 : 0);
     if (shape.damage) shape.damage(zip, data);
@@ -208,6 +211,9 @@ TEST_F(ReadAheadTest, EventsFilesAndEndOfTheRunAreTheSameWithAndWithoutTheWorker
       if (++*calls == 4) throw support::EWriteError("handler failed");
     };
   };
+  const auto offerOtherPassword = [](archive::TUnZipper& z) {
+    z.OnBadPassword = [](archive::TUnZipper*, int, std::string& p) { p = "other"; };
+  };
   const auto readFailsAt = [this](int64_t offset) {
     return [this, offset](archive::TUnZipper&) { files_->failAt = offset; };
   };
@@ -244,6 +250,8 @@ TEST_F(ReadAheadTest, EventsFilesAndEndOfTheRunAreTheSameWithAndWithoutTheWorker
       {"HandlerRaises", 8, "secret", {}, nullptr, failingHandler},
       {"ReadFailsMidMember", 8, "secret", {}, nullptr, readFailsAt(90000)},
       {"ReadFailsOnSecondVolume", 0, "secret", {20000}, nullptr, readFailsAt(70000)},
+      // The worker reads the later members' headers ahead, with the run's password.
+      {"LastMemberHasOtherPassword", 8, "secret", {}, nullptr, offerOtherPassword, true, "other"},
   };
   for (const Shape& shape : shapes) {
     SCOPED_TRACE(shape.name);

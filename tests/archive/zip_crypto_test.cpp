@@ -108,6 +108,29 @@ TEST(ZipCrypto, BufferDecryptsAlikeInOneCallByteByByteAndInAnyPieces) {
     EXPECT_EQ(out, plain);
     ExpectSameKeys(pieces, writer);
   }
+
+  // Two streams side by side: the second one of another length (shorter,
+  // empty, longer) and with other keys, each as if decrypted alone.
+  ZipCrypto other;
+  other.InitKeys("other");
+  for (size_t second : {size_t(0), size_t(1), size_t(17), plain.size() - 1, plain.size() + 999}) {
+    SCOPED_TRACE(second);
+    std::vector<uint8_t> otherPlain(second);
+    for (uint8_t& b : otherPlain) b = uint8_t(rng());
+    ZipCrypto otherWriter = other;
+    std::vector<uint8_t> otherOut(second);
+    for (size_t i = 0; i < second; ++i) {
+      otherOut[i] = uint8_t(otherPlain[i] ^ otherWriter.DecryptByte());
+      otherWriter.UpdateKeys(otherPlain[i]);
+    }
+    ZipCrypto a = start, b = other;
+    out = cipher;
+    ZipCrypto::DecryptTwo(a, out.data(), out.size(), b, otherOut.data(), otherOut.size());
+    EXPECT_EQ(out, plain);
+    EXPECT_EQ(otherOut, otherPlain);
+    ExpectSameKeys(a, writer);
+    ExpectSameKeys(b, otherWriter);
+  }
 }
 
 }  // namespace
