@@ -155,11 +155,11 @@ const uint8_t* TMemberExtractor::TakeChunk(uint8_t* own, int32_t n, int32_t& got
   return own;
 }
 
-// Hands the rest of the member's data, from the current position of the
-// current volume, and the members that follow it there to the worker, when
-// there is one and the stream is the caller's.
+// Hands the rest of an encrypted member's data, from the current position
+// of the current volume, and the encrypted members that follow it there to
+// the worker, when there is one and the stream is the caller's.
 void TMemberExtractor::ReadRestAhead(uint32_t chunkSize) {
-  if (!ahead_ || ahead_->Started()) return;
+  if (!ahead_ || ahead_->Started() || !z_.current_.IsEncrypted()) return;
   ahead_->Start(*z_.stream_, std::max<int64_t>(z_.current_.CompressedSize, 0), int32_t(chunkSize),
                 z_.current_.IsEncrypted() ? &z_.crypto_ : nullptr, PlanAfterMember(), z_.Password);
 }
@@ -167,7 +167,7 @@ void TMemberExtractor::ReadRestAhead(uint32_t chunkSize) {
 // The members after this one that the run will extract from the current
 // volume, in their order, as far as the current volume holds them: each
 // begins with its local header there. A member elsewhere ends the plan (its
-// volume must be opened by the caller).
+// volume must be opened by the caller), as does one that is not encrypted.
 std::vector<TReadAhead::Planned> TMemberExtractor::PlanAfterMember() const {
   constexpr size_t kMostPlanned = 4096;
   std::vector<TReadAhead::Planned> plan;
@@ -177,6 +177,7 @@ std::vector<TReadAhead::Planned> TMemberExtractor::PlanAfterMember() const {
     const TZipHeaderInfo& r = *z_.ViewItem(i);
     if (!z_.DoAll && !r.Selected) continue;
     if (r.FileName.empty()) continue;  // a folder entry: nothing is read
+    if (!r.IsEncrypted()) break;
     if ((split && r.DiskStart != z_.currentVolume_) || int64_t(r.LocalHeaderOffset) > size) break;
     plan.push_back({i, int64_t(r.LocalHeaderOffset), r.CompressedSize,
                     int32_t(r.Method == zip::kMethodStored ? kOutputChunk : kInputChunk),

@@ -10,7 +10,9 @@
 // A job is the rest of the member being extracted, from the stream's current
 // position, followed by a plan: the members the caller expects to extract
 // next from the same volume, each read from its local header with the
-// password of the run. The worker fills a ring of chunk buffers, one chunk
+// password of the run. The caller hands it encrypted members only: reading
+// alone gains nothing from a second thread, while handing each chunk over
+// costs. The worker fills a ring of chunk buffers, one chunk
 // per slot, in exactly the sizes that the member extraction would read
 // itself (the chunk size, the last one shorter), so that the caller takes
 // the same chunks at the same points as without it. The worker never opens a
