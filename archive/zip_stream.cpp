@@ -14,7 +14,16 @@ class FileZipStream : public ZipStream {
             path, mode,
             mode == platform::OpenMode::Create ? kOutputBufferSize : support::kStreamBufferSize) {}
 
-  int32_t Read(void* buffer, int32_t count) override { return stream_.Read(buffer, count); }
+  // A read of at least a buffer's size, while the buffer holds no unread
+  // bytes, goes straight to the file: one system call and no copy, where the
+  // buffer would take several and copy each block again.
+  int32_t Read(void* buffer, int32_t count) override {
+    if (count >= support::kStreamBufferSize && stream_.State() != 2) {
+      support::TFileStream& file = stream_.FileStream();
+      if (stream_.Position() == file.Position()) return file.Read(buffer, count);
+    }
+    return stream_.Read(buffer, count);
+  }
   int32_t Write(const void* buffer, int32_t count) override { return stream_.Write(buffer, count); }
   int64_t Seek(int64_t offset, platform::SeekOrigin origin) override {
     return stream_.Seek(offset, origin);

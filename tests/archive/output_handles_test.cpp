@@ -1,6 +1,8 @@
 // What the system sees of an extraction: each output file is opened once,
 // its date is set through that handle, and its bytes arrive in large writes
-// while the decoder's 16000-byte flushes and their events stay as they are.
+// while the decoder's 16000-byte flushes and their events stay as they are;
+// the archive's data is read in the decoder's chunks, one read each.
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -15,17 +17,23 @@ using archive_test::BuildZip;
 using archive_test::Member;
 using archive_test::UnZipperTest;
 
-// Records the writes of one file.
+// Records the reads and writes of one file.
 class RecordingFile : public testing_support::ForwardingFile {
  public:
-  RecordingFile(std::unique_ptr<platform::File> real, std::vector<int32_t>& writes)
-      : ForwardingFile(std::move(real)), writes_(writes) {}
+  RecordingFile(std::unique_ptr<platform::File> real, std::vector<int32_t>& reads,
+                std::vector<int32_t>& writes)
+      : ForwardingFile(std::move(real)), reads_(reads), writes_(writes) {}
+  int32_t Read(void* b, int32_t n) override {
+    reads_.push_back(n);
+    return real_->Read(b, n);
+  }
   int32_t Write(const void* b, int32_t n) override {
     writes_.push_back(n);
     return real_->Write(b, n);
   }
 
  private:
+  std::vector<int32_t>& reads_;
   std::vector<int32_t>& writes_;
 };
 
@@ -38,10 +46,10 @@ class RecordingFiles : public testing_support::ForwardingFiles {
     ++opens[path];
     auto file = real_.Open(path, mode, errorText);
     if (!file) return file;
-    return std::make_unique<RecordingFile>(std::move(file), writes[path]);
+    return std::make_unique<RecordingFile>(std::move(file), reads[path], writes[path]);
   }
   std::map<std::string, int> opens;
-  std::map<std::string, std::vector<int32_t>> writes;
+  std::map<std::string, std::vector<int32_t>> reads, writes;
 };
 
 class OutputHandlesTest : public UnZipperTest {
@@ -83,6 +91,12 @@ TEST_F(OutputHandlesTest, OneOpenPerFileLargeWritesAndTheDateThroughTheHandle) {
   // still flushed (and reported) every 16000 bytes.
   EXPECT_EQ(files_->writes[Out("big.bin")], (std::vector<int32_t>{65536, 65536, 65536, 3392}));
   EXPECT_EQ(percentEvents, 13 + 1 + 1);
+  // The archive side: each of the member's twelve full 16000-byte chunks is
+  // one read of the archive file, not several through the stream's buffer.
+  int chunkReads = 0;
+  for (const auto& [path, sizes] : files_->reads)
+    chunkReads += int(std::count(sizes.begin(), sizes.end(), 16000));
+  EXPECT_EQ(chunkReads, 12);
   EXPECT_EQ(Content("big.bin"), Bytes(200000));
   for (const Member* m : {&big, &locked}) {
     uint32_t stamp = 0;
