@@ -28,7 +28,12 @@ class FileZipStream : public ZipStream {
   int64_t Seek(int64_t offset, platform::SeekOrigin origin) override {
     return stream_.Seek(offset, origin);
   }
-  int64_t Size() override { return stream_.Size(); }
+  // Without bytes waiting to be written, the file's size is the stream's,
+  // asked of the handle: the stream's own answer seeks to the end and back,
+  // which empties its buffer and costs the next read a system call.
+  int64_t Size() override {
+    return stream_.State() == 2 ? stream_.Size() : stream_.Handle().Size();
+  }
   bool GetDosTime(uint32_t& dosDateTime) override {
     return stream_.Handle().GetDosTime(dosDateTime);
   }
