@@ -47,7 +47,10 @@ bool TReadAhead::Start(ZipStream& stream, int64_t bytes, int32_t chunk, const Zi
   if (chunk <= 0 || chunk > kChunkCapacity || (bytes <= 0 && plan.empty())) return false;
   for (const Planned& p : plan)
     if (p.chunk <= 0 || p.chunk > kChunkCapacity) return false;
-  if (buffers_.empty()) buffers_.assign(size_t(kSlots) * kChunkCapacity, 0);
+  // Left uninitialised: the system gives the memory pages only as slots are
+  // first filled, so a small archive does not cost the whole ring. Only the
+  // bytes a read delivered are ever handed out.
+  if (!buffers_) buffers_.reset(new uint8_t[size_t(kSlots) * kChunkCapacity]);
   // No job runs, so the worker does not look at these; it reads them only
   // after it has seen active_ under the lock.
   stream_ = &stream;
@@ -129,7 +132,7 @@ const uint8_t* TReadAhead::Next(int32_t& got) {
   changed_.notify_all();
   Slot& slot = slots_[taken_ % kSlots];
   changed_.wait(lock, [&] { return slot.seq == taken_ || !active_; });
-  uint8_t* const data = buffers_.data() + (taken_ % kSlots) * kChunkCapacity;
+  uint8_t* const data = buffers_.get() + (taken_ % kSlots) * kChunkCapacity;
   if (slot.seq != taken_) {
     // The job ended before this chunk: there is nothing more to read.
     running_ = false;
@@ -267,7 +270,7 @@ void TReadAhead::OpenMember(Step& step) {
 
 void TReadAhead::ReadChunk(Step& step) {
   Job& job = jobs_[step.job];
-  step.data = buffers_.data() + (step.seq % kSlots) * kChunkCapacity;
+  step.data = buffers_.get() + (step.seq % kSlots) * kChunkCapacity;
   step.size = int32_t(std::min<int64_t>(job.left, job.planned.chunk));
   try {
     if (streamAt_ != job.pos) stream_->Seek(job.pos, SeekOrigin::Begin);

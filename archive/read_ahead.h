@@ -33,6 +33,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -170,7 +171,7 @@ class TReadAhead {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::thread thread_;
-  std::vector<uint8_t> buffers_;  // kSlots chunks of kChunkCapacity bytes
+  std::unique_ptr<uint8_t[]> buffers_;  // kSlots chunks of kChunkCapacity bytes
   Slot slots_[kSlots];
 
   // ---- the job: written by Start while the worker is idle; the members'
