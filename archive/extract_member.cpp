@@ -21,6 +21,9 @@ namespace {
 // stop at 260 characters; Linux ones at 4096 bytes).
 constexpr size_t kMaxFolderLength = 1024;
 
+// Smallest member inflated on the decoding worker: four output chunks.
+constexpr int32_t kDecodeAheadFrom = 4 * int32_t(kOutputChunk);
+
 }  // namespace
 
 void TUnZipper::ExtractMember(int fileIndex) {
@@ -188,7 +191,14 @@ void TUnZipper::DecodeMember(std::unique_ptr<ZipStream>& output, const std::stri
         Explode(io);
         break;
       case zip::kMethodDeflated:
-        Inflate(io);
+        // Inflating a large plain member on the worker overlaps it with the
+        // writing here; an encrypted one keeps the worker for decryption,
+        // and a small one would wait longer for the handover than it saves.
+        if (decodeAhead_ && !current_.IsEncrypted() &&
+            current_.UncompressedSize >= kDecodeAheadFrom)
+          io.DecodeOnWorker(*decodeAhead_, [](TDecoderIO& d) { Inflate(d); });
+        else
+          Inflate(io);
         break;
       default:
         ReportUnknownMethod();

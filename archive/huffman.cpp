@@ -12,6 +12,8 @@ void* DefaultAllocator(size_t bytes) { return std::malloc(bytes); }
 
 THuffAllocator gAllocator = DefaultAllocator;
 
+thread_local TOutOfTableMemoryReport* tReport = nullptr;
+
 // The table of a code set whose lengths are all 0: one invalid slot.
 const THuffEntry kEmptyTable[1] = {{kOpInvalid, 0, 0, nullptr}};
 
@@ -52,6 +54,13 @@ THuffAllocator SetHuffAllocator(THuffAllocator allocator) {
   gAllocator = allocator ? allocator : DefaultAllocator;
   return previous;
 }
+
+TOutOfTableMemoryReport::TOutOfTableMemoryReport(THandler handler)
+    : handler_(std::move(handler)), previous_(tReport) {
+  tReport = this;
+}
+
+TOutOfTableMemoryReport::~TOutOfTableMemoryReport() { tReport = previous_; }
 
 const THuffEntry* THuffTable::Root() const { return first_ ? first_ + 1 : kEmptyTable; }
 
@@ -102,7 +111,10 @@ THuffStatus BuildHuffTable(const uint8_t* lengths, unsigned n, unsigned s, const
     box.caption = "Error";
     box.text = "*** inflate out of memory ***";
     box.buttons = platform::kButtonOk;
-    platform::ui().MessageBox(box);
+    if (tReport)
+      tReport->handler_(box);
+    else
+      platform::ui().MessageBox(box);
     return THuffStatus::OutOfMemory;
   };
 

@@ -19,6 +19,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+
+#include "platform/platform.h"
 
 namespace archive {
 
@@ -82,5 +85,23 @@ THuffStatus BuildHuffTable(const uint8_t* lengths, unsigned n, unsigned s, const
 // run out of memory on purpose. It returns the previous allocator.
 using THuffAllocator = void* (*)(size_t bytes);
 THuffAllocator SetHuffAllocator(THuffAllocator allocator);
+
+// While one exists on a thread, the "out of memory" message box of the table
+// builder on that thread goes to its handler instead of the user interface
+// (a decoding worker hands it to the caller's thread, which shows it).
+class TOutOfTableMemoryReport {
+ public:
+  using THandler = std::function<void(const platform::MessageBoxRequest&)>;
+  explicit TOutOfTableMemoryReport(THandler handler);
+  ~TOutOfTableMemoryReport();
+  TOutOfTableMemoryReport(const TOutOfTableMemoryReport&) = delete;
+  TOutOfTableMemoryReport& operator=(const TOutOfTableMemoryReport&) = delete;
+
+ private:
+  THandler handler_;
+  TOutOfTableMemoryReport* previous_;
+  friend THuffStatus BuildHuffTable(const uint8_t*, unsigned, unsigned, const uint16_t*,
+                                    const uint8_t*, unsigned, THuffTable&);
+};
 
 }  // namespace archive

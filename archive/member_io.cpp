@@ -45,13 +45,7 @@ int TMemberExtractor::RefillSlow(uint8_t& b) {
   }
   --compressedLeft;
   if (inCount == 0) {
-    if (z_.DoProcessMessages) {
-      platform::ui().ProcessMessages();
-      if (z_.Cancel) {
-        z_.Cancel = false;
-        throw EUserCanceled("User Aborted Operation");
-      }
-    }
+    ProcessMessages();
     int32_t n = std::min<int32_t>(z_.current_.CompressedSize, int32_t(kInputChunk));
     if (n < 0) n = 0;
     z_.current_.CompressedSize -= n;
@@ -71,6 +65,58 @@ int TMemberExtractor::RefillSlow(uint8_t& b) {
   b = *inPos++;
   --inCount;
   return 8;
+}
+
+// Before each input chunk the user interface gets its turn, and a cancel
+// request ends the extraction.
+void TMemberExtractor::ProcessMessages() {
+  if (!z_.DoProcessMessages) return;
+  platform::ui().ProcessMessages();
+  if (z_.Cancel) {
+    z_.Cancel = false;
+    throw EUserCanceled("User Aborted Operation");
+  }
+}
+
+// Lets the worker decode and does here, in their order, the steps of the
+// refill and flush that the worker left to this thread.
+void TMemberExtractor::DecodeOnWorker(TDecodeAhead& ahead, const TDecodeAhead::TDecoder& decode) {
+  if (!ahead.Start(*this, decode)) {
+    decode(*this);
+    return;
+  }
+  struct Guard {
+    TMemberExtractor& io;
+    TDecodeAhead& ahead;
+    ~Guard() {
+      ahead.Stop();
+      io.outBuf = io.z_.outBuffer_.data();
+    }
+  } guard{*this, ahead};
+  for (;;) {
+    TDecodeAhead::Item item = ahead.Next();
+    switch (item.kind) {
+      case TDecodeAhead::Item::Refill:
+        ProcessMessages();
+        break;
+      case TDecodeAhead::Item::Output:
+        outBuf = const_cast<uint8_t*>(item.data);
+        outCount = item.count;
+        compressedLeft = item.compressedLeft;
+        FlushOutput();
+        break;
+      case TDecodeAhead::Item::Volume:
+        ReadFromNextVolumes(item.to, int32_t(item.count));
+        ahead.Resume();
+        break;
+      case TDecodeAhead::Item::Box:
+        platform::ui().MessageBox(item.box);
+        break;
+      case TDecodeAhead::Item::End:
+        if (item.error) std::rethrow_exception(item.error);
+        return;
+    }
+  }
 }
 
 void TMemberExtractor::FlushOutput() {

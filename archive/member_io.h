@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "archive/decode_ahead.h"
 #include "archive/decoder_io.h"
 #include "archive/read_ahead.h"
 #include "archive/unzipper.h"
@@ -26,9 +27,12 @@ class TMemberExtractor : public TDecoderIO {
   void FlushOutput() override;
   // Method 0: chunks straight from the archive into the output buffer.
   void StoredCopy();
+  // Runs decode on the worker, replaying its items here.
+  void DecodeOnWorker(TDecodeAhead& ahead, const TDecodeAhead::TDecoder& decode);
 
  private:
   bool MultiVolume() const { return z_.CanAskForNextVolume(); }
+  void ProcessMessages();
   void Decrypt(uint8_t* data, int32_t count);
   const uint8_t* TakeChunk(uint8_t* own, int32_t n, int32_t& got);
   void ReadRestAhead(uint32_t chunkSize);

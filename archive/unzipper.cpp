@@ -2,6 +2,7 @@
 // member access and comments.
 #include "archive/unzipper.h"
 
+#include "archive/decode_ahead.h"
 #include "archive/read_ahead.h"
 #include "archive/zip_constants.h"
 

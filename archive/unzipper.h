@@ -29,6 +29,7 @@ enum TSpanMode : uint8_t { smNone = 0, smDisks = 1, smFiles = 2 };
 class TUnZipper;
 class TMemberExtractor;
 class TReadAhead;
+class TDecodeAhead;
 
 using TStartUnzipInfo =
     std::function<void(TUnZipper* Sender, int NumFiles, int64_t TotalBytes, bool& StopNow)>;
@@ -79,8 +80,9 @@ class TUnZipper {
   bool DoProcessMessages = true;
   bool RetainAttributes = true;
   // Reads and decrypts the members' data on a second thread, ahead of the
-  // decoder; events, results and errors are the same either way. On by
-  // default where more than one processor is present.
+  // decoder, and inflates large members there ahead of the writing; events,
+  // results and errors are the same either way. On by default where more
+  // than one processor is present.
   bool ReadAhead = false;
 
   TStartUnzipInfo OnStartUnZipInfo;
@@ -128,6 +130,7 @@ class TUnZipper {
 
  private:
   friend class TMemberExtractor;
+  friend class TDecodeAhead;
 
   void OpenArchive();
   void CloseArchive(bool force = false);
@@ -186,7 +189,8 @@ class TUnZipper {
   std::vector<uint8_t> window_, inBuffer_, outBuffer_;
   ZipCrypto crypto_;
   uint32_t runningCrc_ = 0xFFFFFFFF;
-  std::unique_ptr<TReadAhead> readAhead_;  // during a run with ReadAhead
+  std::unique_ptr<TReadAhead> readAhead_;      // during a run with ReadAhead
+  std::unique_ptr<TDecodeAhead> decodeAhead_;  // the same
 };
 
 }  // namespace archive

@@ -1,5 +1,6 @@
 // The unzip run: selection, run totals, the loop over the members and the
 // work area shared by the member extractions of one run.
+#include "archive/decode_ahead.h"
 #include "archive/decoder_io.h"
 #include "archive/read_ahead.h"
 #include "archive/unzipper.h"
@@ -17,6 +18,7 @@ int TUnZipper::UnZip() {
     TZipSortMode savedSort = ByNone;
     ~RunGuard() {
       self->readAhead_.reset();
+      self->decodeAhead_.reset();
       self->window_ = {};
       self->inBuffer_ = {};
       self->outBuffer_ = {};
@@ -38,7 +40,10 @@ int TUnZipper::UnZip() {
     window_.assign(kWindowSize, 0);
     inBuffer_.assign(kBufferAlloc, 0);
     outBuffer_.assign(kBufferAlloc, 0);
-    if (ReadAhead) readAhead_ = std::make_unique<TReadAhead>();
+    if (ReadAhead) {
+      readAhead_ = std::make_unique<TReadAhead>();
+      decodeAhead_ = std::make_unique<TDecodeAhead>(*this);
+    }
     totalBytes_ = 0;
     runOutputTotal_ = 0;
 

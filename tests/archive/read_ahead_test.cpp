@@ -3,10 +3,12 @@
 // of the run with the worker as without it, and with the worker the
 // archive's encrypted data is read by another thread.
 #include <atomic>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <thread>
 
+#include "archive/huffman.h"
 #include "archive/zip_constants.h"
 #include "tests/archive/hostile_zip.h"
 #include "tests/archive/unzipper_test_fixture.h"
@@ -46,6 +48,34 @@ class WatchedVolumes : public testing_support::ForwardingFiles {
   std::atomic<bool> offThread{false};
   int64_t failAt = -1;
 };
+
+// A member of one fixed-code Deflate block: "a" and matches 258 bytes long
+// at distance 1, so that the decoder needs Huffman tables.
+Member FixedCodeRun(const std::string& name, int matches) {
+  std::string out;
+  uint32_t acc = 0;
+  int held = 0;
+  auto put = [&](uint32_t v, int bits) {
+    acc |= v << held;
+    for (held += bits; held >= 8; held -= 8, acc >>= 8) out += char(acc & 0xFF);
+  };
+  auto code = [&](uint32_t c, int bits) {  // Huffman codes go most significant bit first
+    uint32_t r = 0;
+    for (int i = 0; i < bits; ++i) r |= ((c >> i) & 1) << (bits - 1 - i);
+    put(r, bits);
+  };
+  put(1, 1), put(1, 2);  // the last block, fixed codes
+  code(0x30 + 'a', 8);
+  for (int i = 0; i < matches; ++i) code(0xC0 + 285 - 280, 8), code(0, 5);  // 258 bytes, distance 1
+  code(0, 7);                                                               // end of block
+  if (held > 0) out += char(acc & 0xFF);
+  const std::string text(1 + 258 * size_t(matches), 'a');
+  Member m(name, out);
+  m.method = 8;
+  m.crc = CrcOf(text);
+  m.declaredSize = int32_t(text.size());
+  return m;
+}
 
 std::string Text(size_t n) {
   std::string s;
@@ -111,6 +141,7 @@ struct Shape {
   std::function<void(archive::TUnZipper&)> twist = nullptr;
   bool readsAhead = true;              // a member is decoded, so the worker has data to read
   const char* lastPassword = nullptr;  // of the last member, when it has another one
+  bool fixedCodes = false;             // the first member is one run of a fixed-code Deflate block
 };
 
 class ReadAheadTest : public UnZipperTest {
@@ -119,7 +150,8 @@ class ReadAheadTest : public UnZipperTest {
     testing_support::RemoveTree(temp / "out");
     const std::string big = Text(150000), mid = Text(40000);
     std::vector<Member> members = {
-        Packed("big.txt", big, shape.method, shape.password),
+        shape.fixedCodes ? FixedCodeRun("big.txt", 600)
+                         : Packed("big.txt", big, shape.method, shape.password),
         Packed("small.txt", "small", shape.method, shape.password),
         Packed("mid.txt", mid, shape.method,
                shape.lastPassword ? shape.lastPassword : shape.password)};
@@ -156,6 +188,12 @@ class ReadAheadTest : public UnZipperTest {
         log.push_back("disk " + std::to_string(disk));
         name = Volume(disk);
       };
+      const std::thread::id caller = std::this_thread::get_id();
+      ui.onMessageBox = [&](const platform::MessageBoxRequest& box) {
+        log.push_back("box " + box.text +
+                      (std::this_thread::get_id() == caller ? "" : " off thread"));
+      };
+      ui.answers.assign(4, platform::kButtonOk);
       int calls = 0;
       cancelAt = 0;
       ui.onProcessMessages = [&] {
@@ -180,6 +218,9 @@ class ReadAheadTest : public UnZipperTest {
     platform::Current().files = saved;
     files_ = nullptr;
     ui.onProcessMessages = nullptr;
+    ui.onMessageBox = nullptr;
+    ui.answers.clear();
+    archive::SetHuffAllocator(nullptr);
     Transcript t;
     t.log.swap(log);
     t.offThread = files.offThread;
@@ -213,6 +254,14 @@ TEST_F(ReadAheadTest, EventsFilesAndEndOfTheRunAreTheSameWithAndWithoutTheWorker
   };
   const auto offerOtherPassword = [](archive::TUnZipper& z) {
     z.OnBadPassword = [](archive::TUnZipper*, int, std::string& p) { p = "other"; };
+  };
+  // The second table block cannot be allocated: the decoder stops after its
+  // box, shown on the caller's thread.
+  static int allocationsLeft = 0;
+  const auto tableMemoryFails = [](archive::TUnZipper&) {
+    allocationsLeft = 1;
+    archive::SetHuffAllocator(
+        [](size_t bytes) { return allocationsLeft-- > 0 ? std::malloc(bytes) : nullptr; });
   };
   const auto readFailsAt = [this](int64_t offset) {
     return [this, offset](archive::TUnZipper&) { files_->failAt = offset; };
@@ -252,6 +301,14 @@ TEST_F(ReadAheadTest, EventsFilesAndEndOfTheRunAreTheSameWithAndWithoutTheWorker
       {"ReadFailsOnSecondVolume", 0, "secret", {20000}, nullptr, readFailsAt(70000)},
       // The worker reads the later members' headers ahead, with the run's password.
       {"LastMemberHasOtherPassword", 8, "secret", {}, nullptr, offerOtherPassword, true, "other"},
+      // Plain Deflate: large members are inflated on the worker.
+      {"CancelMidPlainMember", 8, "", {}, nullptr, cancelAt(3)},
+      {"DamagedPlainDeflate", 8, "", {}, [](std::string& z, size_t d) { FlipByte(z, d + 70000); }},
+      {"TruncatedPlainDeflate", 8, "", {}, truncate},
+      {"PlainHandlerRaises", 8, "", {}, nullptr, failingHandler},
+      {"ReadFailsMidPlainMember", 8, "", {}, nullptr, readFailsAt(90000)},
+      {"SplitPlainDeflateTwice", 8, "", {20000, 25000, 48000}},
+      {"TableOutOfMemory", 8, "", {}, nullptr, tableMemoryFails, true, nullptr, true},
   };
   for (const Shape& shape : shapes) {
     SCOPED_TRACE(shape.name);
@@ -259,9 +316,9 @@ TEST_F(ReadAheadTest, EventsFilesAndEndOfTheRunAreTheSameWithAndWithoutTheWorker
     Transcript ahead = RunShape(shape, true);
     EXPECT_EQ(ahead.log, alone.log);
     EXPECT_FALSE(alone.offThread);
-    // The worker reads encrypted data only: reading alone gains nothing
-    // from a second thread.
-    EXPECT_EQ(ahead.offThread, shape.readsAhead && *shape.password);
+    // The worker reads encrypted data, and that of large Deflate members,
+    // which it inflates; reading alone gains nothing from a second thread.
+    EXPECT_EQ(ahead.offThread, shape.readsAhead && (*shape.password || shape.method == 8));
   }
 }
 
