@@ -207,7 +207,7 @@ const uint8_t* TMemberExtractor::TakeChunk(uint8_t* own, int32_t n, int32_t& got
 void TMemberExtractor::ReadRestAhead(uint32_t chunkSize) {
   if (!ahead_ || ahead_->Started() || !z_.current_.IsEncrypted()) return;
   ahead_->Start(*z_.stream_, std::max<int64_t>(z_.current_.CompressedSize, 0), int32_t(chunkSize),
-                z_.current_.IsEncrypted() ? &z_.crypto_ : nullptr, PlanAfterMember(), z_.Password);
+                &z_.crypto_, PlanAfterMember(), z_.Password);
 }
 
 // The members after this one that the run will extract from the current
