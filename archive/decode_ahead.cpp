@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <system_error>
 
 #include "archive/huffman.h"
 #include "archive/unzipper.h"
@@ -31,35 +30,24 @@ class TDecodeAhead::WorkerIO : public TDecoderIO {
     static_cast<TDecoderIO&>(*this) = facts;
   }
 
-  int RefillSlow(uint8_t& b) override {
-    if (compressedLeft <= 0) {
-      --compressedLeft;
-      return 0;
+  uint32_t NextChunk(const uint8_t*& data) override {
+    // Where the caller processes messages and honours a cancel request.
+    owner_.Post(Item(Item::Refill));
+    int32_t n = std::min<int32_t>(z_.current_.CompressedSize, int32_t(kInputChunk));
+    if (n < 0) n = 0;
+    z_.current_.CompressedSize -= n;
+    uint8_t* in = z_.inBuffer_.data();
+    int32_t got = z_.stream_->Read(in, n);
+    if (got < n) {
+      if (!z_.CanAskForNextVolume()) throw EFatalUnzipError("Premature end of file reached");
+      Item volume(Item::Volume);
+      volume.to = in + got;
+      volume.count = uint32_t(n - got);
+      owner_.Post(std::move(volume));
+      got = n;
     }
-    --compressedLeft;
-    if (inCount == 0) {
-      // Where the caller processes messages and honours a cancel request.
-      owner_.Post(Item(Item::Refill));
-      int32_t n = std::min<int32_t>(z_.current_.CompressedSize, int32_t(kInputChunk));
-      if (n < 0) n = 0;
-      z_.current_.CompressedSize -= n;
-      uint8_t* in = z_.inBuffer_.data();
-      int32_t got = z_.stream_->Read(in, n);
-      if (got < n) {
-        if (!z_.CanAskForNextVolume()) throw EFatalUnzipError("Premature end of file reached");
-        Item volume(Item::Volume);
-        volume.to = in + got;
-        volume.count = uint32_t(n - got);
-        owner_.Post(std::move(volume));
-        got = n;
-      }
-      inCount = uint32_t(got);
-      if (inCount == 0) return 0;
-      inPos = in;
-    }
-    b = *inPos++;
-    --inCount;
-    return 8;
+    if (got > 0) data = in;
+    return uint32_t(got);
   }
 
   void FlushOutput() override {
@@ -79,42 +67,20 @@ class TDecodeAhead::WorkerIO : public TDecoderIO {
   TUnZipper& z_;
 };
 
-TDecodeAhead::~TDecodeAhead() {
-  Stop();
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    quit_ = true;
-  }
-  changed_.notify_all();
-  if (thread_.joinable()) thread_.join();
-}
+TDecodeAhead::~TDecodeAhead() { Quit(); }
 
 bool TDecodeAhead::Start(const TDecoderIO& io, TDecoder decode) {
   if (!slots_) slots_.reset(new uint8_t[size_t(kSlots) * kBufferAlloc]);
   io_ = std::make_unique<WorkerIO>(*this, io);
   io_->outBuf = SlotFor(0);
   decode_ = std::move(decode);
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    active_ = true;
-    stop_ = false;
+  return Launch([this] {
     resumed_ = false;
     posted_ = 0;
     taken_ = 0;
     outputs_ = outputsFree_ = 0;
     holdsOutput_ = false;
-  }
-  if (!thread_.joinable()) {
-    try {
-      thread_ = std::thread(&TDecodeAhead::Work, this);
-    } catch (const std::system_error&) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      active_ = false;
-      return false;
-    }
-  }
-  changed_.notify_all();
-  return true;
+  });
 }
 
 TDecodeAhead::Item TDecodeAhead::Next() {
@@ -150,25 +116,9 @@ void TDecodeAhead::Resume() {
 }
 
 void TDecodeAhead::Stop() noexcept {
-  std::unique_lock<std::mutex> lock(mutex_);
-  if (active_) {
-    stop_ = true;
-    changed_.notify_all();
-    changed_.wait(lock, [this] { return !active_; });
-  }
-  stop_ = false;
+  StopJob();
+  std::lock_guard<std::mutex> lock(mutex_);
   for (Item& item : queue_) item = Item();
-}
-
-void TDecodeAhead::Work() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  for (;;) {
-    changed_.wait(lock, [this] { return quit_ || active_; });
-    if (quit_) return;
-    lock.unlock();
-    RunJob();
-    lock.lock();
-  }
 }
 
 // A message box a decoder asks for on the worker becomes an item, shown by
@@ -183,9 +133,6 @@ void TDecodeAhead::RunJob() {
     });
     decode_(*io_);
   } catch (const Stopped&) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    active_ = false;
-    changed_.notify_all();
     return;
   } catch (...) {
     end.error = std::current_exception();
@@ -194,9 +141,6 @@ void TDecodeAhead::RunJob() {
     Post(std::move(end));
   } catch (const Stopped&) {
   }
-  std::lock_guard<std::mutex> lock(mutex_);
-  active_ = false;
-  changed_.notify_all();
 }
 
 // The slot after the one posted last, once the caller no longer reads it.

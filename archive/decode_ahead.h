@@ -24,22 +24,20 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <thread>
 
 #include "archive/decoder_io.h"
+#include "archive/job_thread.h"
 #include "platform/platform.h"
 
 namespace archive {
 
 class TUnZipper;
 
-class TDecodeAhead {
+class TDecodeAhead : private TJobThread {
  public:
   using TDecoder = std::function<void(TDecoderIO&)>;
 
@@ -64,7 +62,7 @@ class TDecodeAhead {
 
   explicit TDecodeAhead(TUnZipper& owner) : z_(owner) {}
   // Stops the worker and waits for its thread.
-  ~TDecodeAhead();
+  ~TDecodeAhead() override;
   TDecodeAhead(const TDecodeAhead&) = delete;
   TDecodeAhead& operator=(const TDecodeAhead&) = delete;
 
@@ -86,8 +84,7 @@ class TDecodeAhead {
   class WorkerIO;
   struct Stopped {};
 
-  void Work();
-  void RunJob();
+  void RunJob() override;
   // The worker's side: posts an item, waiting for room; raises Stopped when
   // the caller stopped the job.
   void Post(Item item);
@@ -95,9 +92,6 @@ class TDecodeAhead {
   uint8_t* SlotFor(uint64_t index) { return slots_.get() + index % kSlots * kBufferAlloc; }
 
   TUnZipper& z_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::thread thread_;
   std::unique_ptr<uint8_t[]> slots_;  // kSlots output chunks
   static constexpr int kItems = 64;
   // How long the caller waits awake for the next item before it sleeps.
@@ -109,9 +103,6 @@ class TDecodeAhead {
   TDecoder decode_;
 
   // ---- guarded by mutex_
-  bool active_ = false;
-  bool stop_ = false;
-  bool quit_ = false;
   bool resumed_ = false;
   std::atomic<uint64_t> posted_{0};         // items posted (read unlocked while spinning)
   uint64_t taken_ = 0;                      // items taken

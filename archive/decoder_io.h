@@ -86,9 +86,31 @@ class TDecoderIO {
     return RefillSlow(b);
   }
 
-  // Slow path of ReadByte: the full input refill (reads the next chunk,
-  // switches volumes, decrypts, processes messages, honours the cancel request).
-  virtual int RefillSlow(uint8_t& b) = 0;
+  // Slow path of ReadByte: counts the byte against the member's data and
+  // takes the next chunk when the input buffer is empty. Returns 0 (b
+  // unchanged) past the member's data or when no chunk comes.
+  int RefillSlow(uint8_t& b) {
+    if (compressedLeft <= 0) {
+      --compressedLeft;
+      return 0;
+    }
+    --compressedLeft;
+    if (inCount == 0) {
+      const uint8_t* chunk = inPos;
+      inCount = NextChunk(chunk);
+      if (inCount == 0) return 0;
+      inPos = chunk;
+    }
+    b = *inPos++;
+    --inCount;
+    return 8;
+  }
+
+  // The input refill proper: the next chunk of the member's compressed
+  // data (at most kInputChunk bytes; reads, switches volumes, decrypts,
+  // processes messages, honours the cancel request). Points data at it and
+  // returns its size; 0 when nothing comes.
+  virtual uint32_t NextChunk(const uint8_t*& data) = 0;
 
   // The output flush: writes outCount bytes from outBuf, then outCount = 0.
   // Raises EBiggerThanUncompressed when the member would grow past its size.

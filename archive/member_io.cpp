@@ -38,33 +38,22 @@ TMemberExtractor::~TMemberExtractor() {
   if (ahead_) ahead_->EndMember();
 }
 
-int TMemberExtractor::RefillSlow(uint8_t& b) {
-  if (compressedLeft <= 0) {
-    --compressedLeft;
-    return 0;
+uint32_t TMemberExtractor::NextChunk(const uint8_t*& data) {
+  ProcessMessages();
+  int32_t n = std::min<int32_t>(z_.current_.CompressedSize, int32_t(kInputChunk));
+  if (n < 0) n = 0;
+  z_.current_.CompressedSize -= n;
+  uint8_t* in = z_.inBuffer_.data();
+  int32_t got = 0;
+  const uint8_t* chunk = TakeChunk(in, n, got);
+  if (got < n) {
+    if (!MultiVolume()) throw EFatalUnzipError("Premature end of file reached");
+    ReadFromNextVolumes(in + got, n - got);
+    got = n;
   }
-  --compressedLeft;
-  if (inCount == 0) {
-    ProcessMessages();
-    int32_t n = std::min<int32_t>(z_.current_.CompressedSize, int32_t(kInputChunk));
-    if (n < 0) n = 0;
-    z_.current_.CompressedSize -= n;
-    uint8_t* in = z_.inBuffer_.data();
-    int32_t got = 0;
-    const uint8_t* chunk = TakeChunk(in, n, got);
-    if (got < n) {
-      if (!MultiVolume()) throw EFatalUnzipError("Premature end of file reached");
-      ReadFromNextVolumes(in + got, n - got);
-      got = n;
-    }
-    ReadRestAhead(kInputChunk);
-    inCount = uint32_t(got);
-    if (inCount == 0) return 0;
-    inPos = chunk;
-  }
-  b = *inPos++;
-  --inCount;
-  return 8;
+  ReadRestAhead(kInputChunk);
+  if (got > 0) data = chunk;
+  return uint32_t(got);
 }
 
 // Before each input chunk the user interface gets its turn, and a cancel

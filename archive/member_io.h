@@ -23,7 +23,7 @@ class TMemberExtractor : public TDecoderIO {
   TMemberExtractor(const TMemberExtractor&) = delete;
   TMemberExtractor& operator=(const TMemberExtractor&) = delete;
 
-  int RefillSlow(uint8_t& b) override;
+  uint32_t NextChunk(const uint8_t*& data) override;
   void FlushOutput() override;
   // Method 0: chunks straight from the archive into the output buffer.
   void StoredCopy();

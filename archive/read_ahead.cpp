@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <system_error>
+#include <thread>
 
 #include "archive/zip_constants.h"
 
@@ -32,15 +32,7 @@ bool TReadAhead::Worthwhile() {
   return many;
 }
 
-TReadAhead::~TReadAhead() {
-  Stop();
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    quit_ = true;
-  }
-  changed_.notify_all();
-  if (thread_.joinable()) thread_.join();
-}
+TReadAhead::~TReadAhead() { Quit(); }
 
 bool TReadAhead::Start(ZipStream& stream, int64_t bytes, int32_t chunk, const ZipCrypto* keys,
                        std::vector<Planned> plan, const std::string& password) {
@@ -78,24 +70,12 @@ bool TReadAhead::Start(ZipStream& stream, int64_t bytes, int32_t chunk, const Zi
     job.endSeq = from + ChunksOf(job.left, p.chunk);
   }
   for (Slot& slot : slots_) slot = Slot();
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    active_ = true;
-    stop_ = false;
-    limit_ = jobs_.size();
-    current_ = 0;
-    released_ = 0;
-  }
-  if (!thread_.joinable()) {
-    try {
-      thread_ = std::thread(&TReadAhead::Work, this);
-    } catch (const std::system_error&) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      active_ = false;
-      return false;
-    }
-  }
-  changed_.notify_all();
+  if (!Launch([this] {
+        limit_ = jobs_.size();
+        current_ = 0;
+        released_ = 0;
+      }))
+    return false;
   started_ = true;
   taken_ = 0;
   end_ = jobs_[0].endSeq;
@@ -166,27 +146,11 @@ void TReadAhead::EndMember() {
 }
 
 void TReadAhead::Stop() noexcept {
-  std::unique_lock<std::mutex> lock(mutex_);
-  if (active_) {
-    stop_ = true;
-    changed_.notify_all();
-    changed_.wait(lock, [this] { return !active_; });
-  }
-  stop_ = false;
+  StopJob();
+  std::lock_guard<std::mutex> lock(mutex_);
   started_ = false;
   running_ = false;
   for (Slot& slot : slots_) slot.error = nullptr;
-}
-
-void TReadAhead::Work() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  for (;;) {
-    changed_.wait(lock, [this] { return quit_ || active_; });
-    if (quit_) return;
-    lock.unlock();
-    RunJob();
-    lock.lock();
-  }
 }
 
 // One job: round after round, the headers and the next chunk of at most two
@@ -202,12 +166,7 @@ void TReadAhead::RunJob() {
       for (;;) {
         bool finished = false;
         if (!stop_) count = PickSteps(steps, finished);
-        if (stop_ || finished) {
-          active_ = false;
-          lock.unlock();
-          changed_.notify_all();
-          return;
-        }
+        if (stop_ || finished) return;
         if (count > 0) break;
         changed_.wait(lock);
       }

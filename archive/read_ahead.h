@@ -30,16 +30,14 @@
 // or Stop.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "archive/decoder_io.h"
+#include "archive/job_thread.h"
 #include "archive/zip_crypto.h"
 #include "archive/zip_stream.h"
 
@@ -50,7 +48,7 @@ namespace archive {
 // data, or at its encryption header.
 void SkipLocalHeader(ZipStream& stream, int64_t offset, uint8_t (&header)[30]);
 
-class TReadAhead {
+class TReadAhead : private TJobThread {
  public:
   // Chunks the worker may hold ahead of the caller, the one the caller is
   // using included: 512 chunks of 16000 bytes (8 MB). A later member is read
@@ -80,7 +78,7 @@ class TReadAhead {
 
   TReadAhead() = default;
   // Stops the worker and waits for its thread.
-  ~TReadAhead();
+  ~TReadAhead() override;
   TReadAhead(const TReadAhead&) = delete;
   TReadAhead& operator=(const TReadAhead&) = delete;
 
@@ -160,17 +158,13 @@ class TReadAhead {
     std::exception_ptr error;
   };
 
-  void Work();
-  void RunJob();
+  void RunJob() override;
   size_t PickSteps(Step (&steps)[2], bool& finished);
   void OpenMember(Step& step);
   void ReadChunk(Step& step);
   void DecryptChunks(Step (&steps)[2], size_t count);
   void Publish(Step& step);
 
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::thread thread_;
   std::unique_ptr<uint8_t[]> buffers_;  // kSlots chunks of kChunkCapacity bytes
   Slot slots_[kSlots];
 
@@ -182,9 +176,6 @@ class TReadAhead {
   int64_t streamAt_ = -1;  // the stream's position as the worker left it, or -1
 
   // ---- guarded by mutex_
-  bool active_ = false;    // the worker has a job it has not finished
-  bool stop_ = false;      // the caller wants the job ended
-  bool quit_ = false;      // the thread is to end
   size_t limit_ = 0;       // members of the job still valid (a failure ends it)
   size_t current_ = 0;     // the member the caller extracts; earlier ones are dropped
   uint64_t released_ = 0;  // chunks before this one are done with

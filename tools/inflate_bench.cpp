@@ -85,23 +85,12 @@ class TBenchIO : public archive::TDecoderIO {
     compressedLeft = compressedSize = static_cast<int32_t>(m.data.size());
     uncompressedSize = static_cast<int32_t>(m.size);
   }
-  int RefillSlow(uint8_t& b) override {
-    if (compressedLeft <= 0) {
-      --compressedLeft;
-      return 0;
-    }
-    --compressedLeft;
-    if (inCount == 0) {
-      size_t n = std::min<size_t>(m_.data.size() - read_, archive::kInputChunk);
-      std::memcpy(in_.data(), m_.data.data() + read_, n);
-      read_ += n;
-      inCount = static_cast<uint32_t>(n);
-      if (inCount == 0) return 0;
-      inPos = in_.data();
-    }
-    b = *inPos++;
-    --inCount;
-    return 8;
+  uint32_t NextChunk(const uint8_t*& data) override {
+    size_t n = std::min<size_t>(m_.data.size() - read_, archive::kInputChunk);
+    std::memcpy(in_.data(), m_.data.data() + read_, n);
+    read_ += n;
+    data = in_.data();
+    return static_cast<uint32_t>(n);
   }
   void FlushOutput() override {
     if (checkCrc_) crc = archive::Crc32Update(crc, outBuf, outCount);

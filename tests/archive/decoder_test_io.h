@@ -35,24 +35,13 @@ class TMemoryIO : public archive::TDecoderIO {
     flags = memberFlags;
   }
 
-  int RefillSlow(uint8_t& b) override {
-    if (compressedLeft <= 0) {
-      --compressedLeft;
-      return 0;
-    }
-    --compressedLeft;
-    if (inCount == 0) {
-      size_t n = std::min<size_t>(toRead_, chunk_);
-      std::memcpy(in_.data(), data_.data() + (data_.size() - toRead_), n);
-      toRead_ -= n;
-      inCount = static_cast<uint32_t>(n);
-      ++chunkReads;
-      if (inCount == 0) return 0;
-      inPos = in_.data();
-    }
-    b = *inPos++;
-    --inCount;
-    return 8;
+  uint32_t NextChunk(const uint8_t*& data) override {
+    size_t n = std::min<size_t>(toRead_, chunk_);
+    std::memcpy(in_.data(), data_.data() + (data_.size() - toRead_), n);
+    toRead_ -= n;
+    ++chunkReads;
+    data = in_.data();
+    return static_cast<uint32_t>(n);
   }
 
   void FlushOutput() override {
