@@ -12,10 +12,10 @@
 // next from the same volume, each read from its local header with the
 // password of the run. The caller hands it encrypted members only: reading
 // alone gains nothing from a second thread, while handing each chunk over
-// costs. The worker fills a ring of chunk buffers, one chunk
-// per slot, in exactly the sizes that the member extraction would read
-// itself (the chunk size, the last one shorter), so that the caller takes
-// the same chunks at the same points as without it. The worker never opens a
+// costs. The worker fills a ring of chunk buffers, one chunk per slot, in
+// exactly the sizes that the member extraction would read itself (the chunk
+// size, the last one shorter), so that the caller takes the same chunks at
+// the same points as without it. The worker never opens a
 // volume, raises an event or touches the user interface: at the end of the
 // current volume (a read that returns fewer bytes than asked) its member
 // ends there and the plan with it, and the caller goes on as it would have
@@ -54,8 +54,8 @@ class TReadAhead : private TJobThread {
   // using included: 512 chunks of 16000 bytes (8 MB). A later member is read
   // only as far as this reaches past the caller's position, so the slots
   // bound how much of two large members is decrypted side by side (2 MB
-  // gave 0.82 s on the benchmark's stored, encrypted archive, 8 MB 0.74 s,
-  // one chain alone 1.06 s).
+  // gave 0.82 s on the benchmark's stored, encrypted archive, 8 MB 0.69 to
+  // 0.74 s, 10 MB 0.68 s, one chain alone 1.06 s).
   static constexpr int kSlots = 512;
   // Room of one slot: that of the engine's own input buffer, so that a
   // decoder finds a chunk of the worker in a buffer of the same size.
