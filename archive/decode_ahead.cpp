@@ -99,7 +99,10 @@ TDecodeAhead::Item TDecodeAhead::Next() {
     ++outputsFree_;
     changed_.notify_all();
   }
-  changed_.wait(lock, [this] { return posted_.load() > taken_; });
+  changed_.wait(lock, [this] { return posted_.load() > taken_ || !active_; });
+  // A job stopped from this thread's side (see Stop) has nothing more:
+  // decoding ends there.
+  if (posted_.load() == taken_) return Item(Item::End);
   Item item = std::move(queue_[taken_ % kItems]);
   ++taken_;
   holdsOutput_ = item.kind == Item::Output;
@@ -119,6 +122,7 @@ void TDecodeAhead::Stop() noexcept {
   StopJob();
   std::lock_guard<std::mutex> lock(mutex_);
   for (Item& item : queue_) item = Item();
+  taken_ = posted_.load();
 }
 
 // A message box a decoder asks for on the worker becomes an item, shown by

@@ -77,7 +77,8 @@ class TDecodeAhead : private TJobThread {
   Item Next();
   // After a volume item: the missing bytes are in place.
   void Resume();
-  // Ends the decoding, if it runs, and waits until the worker is idle.
+  // Ends the decoding, if it runs, and waits until the worker is idle; the
+  // items not taken yet are dropped, and Next then reports the end.
   void Stop() noexcept;
 
  private:

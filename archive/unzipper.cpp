@@ -154,8 +154,9 @@ void TUnZipper::SetArchiveComment(const std::string& text) {
 
 void TUnZipper::OpenArchive() {
   // A handler that asks for a comment during a run uses the stream: the
-  // read-ahead worker gives it back first.
+  // workers give it back first (a member being decoded then ends there).
   if (readAhead_) readAhead_->Stop();
+  if (decodeAhead_) decodeAhead_->Stop();
   if (!stream_) stream_ = OpenFileStream(zipName_, platform::OpenMode::ReadShareRead);
   if (!members_) {
     ReadDirectory();
@@ -168,6 +169,7 @@ void TUnZipper::OpenArchive() {
 
 void TUnZipper::CloseArchive(bool force) {
   if (readAhead_) readAhead_->Stop();
+  if (decodeAhead_) decodeAhead_->Stop();
   if (force || !KeepZipOpen) stream_.reset();
 }
 
