@@ -1,7 +1,6 @@
 #include "archive/read_ahead.h"
 
 #include <algorithm>
-#include <cstring>
 #include <thread>
 
 #include "archive/zip_constants.h"
@@ -9,15 +8,6 @@
 namespace archive {
 
 using platform::SeekOrigin;
-
-void SkipLocalHeader(ZipStream& stream, int64_t offset, uint8_t (&header)[30]) {
-  std::memset(header, 0, sizeof header);
-  stream.Seek(offset, SeekOrigin::Begin);
-  stream.Read(header, zip::kLocalHeaderSize);
-  stream.Seek(
-      int64_t(zip::Get16(header + zip::kLocNameLength)) + zip::Get16(header + zip::kLocExtraLength),
-      SeekOrigin::Current);
-}
 
 namespace {
 

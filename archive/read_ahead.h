@@ -43,11 +43,6 @@
 
 namespace archive {
 
-// Reads a member's local header at offset (zeros where the stream ends) and
-// skips its name and extra field: the stream then stands at the member's
-// data, or at its encryption header.
-void SkipLocalHeader(ZipStream& stream, int64_t offset, uint8_t (&header)[30]);
-
 class TReadAhead : private TJobThread {
  public:
   // Chunks the worker may hold ahead of the caller, the one the caller is

@@ -1,10 +1,21 @@
 #include "archive/zip_records.h"
 
 #include <cmath>
+#include <cstring>
 
+#include "archive/zip_constants.h"
 #include "support/exceptions.h"
 
 namespace archive {
+
+void SkipLocalHeader(ZipStream& stream, int64_t offset, uint8_t (&header)[30]) {
+  std::memset(header, 0, sizeof header);
+  stream.Seek(offset, platform::SeekOrigin::Begin);
+  stream.Read(header, zip::kLocalHeaderSize);
+  stream.Seek(
+      int64_t(zip::Get16(header + zip::kLocNameLength)) + zip::Get16(header + zip::kLocExtraLength),
+      platform::SeekOrigin::Current);
+}
 
 // ---------------------------------------------------------------- TZipHeaderInfo
 

@@ -137,6 +137,12 @@ class TSortedZip : public support::TSortedObjectList {
   }
 };
 
+// Reads a member's local header at offset (zeros where the stream ends) and
+// skips its name and extra field: the stream then stands at the member's
+// data, or at its encryption header. The extraction and its read-ahead both
+// go to a member's data this way, with the same stream calls.
+void SkipLocalHeader(ZipStream& stream, int64_t offset, uint8_t (&header)[30]);
+
 // Clamps out-of-range fields of an MS-DOS date-time; returns the value
 // unchanged when nothing was out of range.
 uint32_t RepairStamp(uint32_t dosDateTime);
