@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "archive/zip_constants.h"
+#include "archive/zip_records.h"
 
 namespace archive {
 
