@@ -24,40 +24,55 @@ void ZipCrypto::UpdateKeys(uint8_t plain) {
   key2_ = Crc32Byte(key2_, uint8_t(key1_ >> 24));
 }
 
-// Every byte depends on the keys left by the one before, so the loop is one
-// long chain of dependent steps. The keys are kept in locals: written through
-// the byte pointer, members would have to be stored and reloaded on every
-// byte, since a byte store may alias them.
+namespace {
+
+// Decrypts one byte and advances the keys. Every byte depends on the keys
+// left by the one before, so a buffer is one long chain of dependent steps,
+// and the step is written to keep that chain short. A table step is linear
+// (T[a ^ b] = T[a] ^ T[b]), so Crc32Byte(k, p) = ((k >> 8) ^ T[k & FF]) ^
+// T[p]: the part in brackets, and k1 * multiplier + 1 of the key1 step, are
+// worked out from the keys before while the key-stream byte is still being
+// made, which leaves one table load each for key0 and key2 and one multiply
+// for key1 on the chain. The empty asm keeps the compiler from folding those
+// parts back into the chain.
+inline void DecryptStep(uint32_t& k0, uint32_t& k1, uint32_t& k2, uint8_t& byte) {
+  const uint32_t t = k2 | 2;
+  const uint8_t plain = uint8_t(byte ^ uint8_t((t * (t ^ 1)) >> 8));
+  byte = plain;
+  uint32_t s0 = (k0 >> 8) ^ kCrcTable[k0 & 0xFF];
+  uint32_t s2 = (k2 >> 8) ^ kCrcTable[k2 & 0xFF];
+  uint32_t r1 = k1 * kKey1Multiplier + 1;
+#if defined(__GNUC__)
+  asm("" : "+r"(s0), "+r"(s2), "+r"(r1));
+#endif
+  k0 = s0 ^ kCrcTable[plain];
+  k1 = r1 + (k0 & 0xFF) * kKey1Multiplier;
+  k2 = s2 ^ kCrcTable[k1 >> 24];
+}
+
+}  // namespace
+
+// The keys are kept in locals: written through the byte pointer, members
+// would have to be stored and reloaded on every byte, since a byte store may
+// alias them.
 void ZipCrypto::DecryptBuffer(uint8_t* data, size_t length) {
   uint32_t k0 = key0_, k1 = key1_, k2 = key2_;
-  for (uint8_t* end = data + length; data != end; ++data) {
-    uint8_t plain = uint8_t(*data ^ KeyStreamByte(k2));
-    *data = plain;
-    k0 = Crc32Byte(k0, plain);
-    k1 = (k1 + (k0 & 0xFF)) * kKey1Multiplier + 1;
-    k2 = Crc32Byte(k2, uint8_t(k1 >> 24));
-  }
+  for (uint8_t* end = data + length; data != end; ++data) DecryptStep(k0, k1, k2, *data);
   key0_ = k0;
   key1_ = k1;
   key2_ = k2;
 }
 
+// The two chains are independent; the processor runs the steps of one beside
+// those of the other.
 void ZipCrypto::DecryptTwo(ZipCrypto& a, uint8_t* dataA, size_t lengthA, ZipCrypto& b,
                            uint8_t* dataB, size_t lengthB) {
   const size_t both = lengthA < lengthB ? lengthA : lengthB;
   uint32_t a0 = a.key0_, a1 = a.key1_, a2 = a.key2_;
   uint32_t b0 = b.key0_, b1 = b.key1_, b2 = b.key2_;
   for (size_t i = 0; i < both; ++i) {
-    const uint8_t p = uint8_t(dataA[i] ^ KeyStreamByte(a2));
-    const uint8_t q = uint8_t(dataB[i] ^ KeyStreamByte(b2));
-    dataA[i] = p;
-    dataB[i] = q;
-    a0 = Crc32Byte(a0, p);
-    b0 = Crc32Byte(b0, q);
-    a1 = (a1 + (a0 & 0xFF)) * kKey1Multiplier + 1;
-    b1 = (b1 + (b0 & 0xFF)) * kKey1Multiplier + 1;
-    a2 = Crc32Byte(a2, uint8_t(a1 >> 24));
-    b2 = Crc32Byte(b2, uint8_t(b1 >> 24));
+    DecryptStep(a0, a1, a2, dataA[i]);
+    DecryptStep(b0, b1, b2, dataB[i]);
   }
   a.key0_ = a0, a.key1_ = a1, a.key2_ = a2;
   b.key0_ = b0, b.key1_ = b1, b.key2_ = b2;
