@@ -46,6 +46,7 @@ bool TS_BufferStream::FillBuffer() {
   pos_ = buffer_.get();
   end_ = buffer_.get() + n;
   state_ = n > 0 ? 1 : 0;
+  putBack_ = false;
   AfterFill();
   return n > 0;
 }
@@ -153,6 +154,15 @@ int64_t TS_BufferStream::Seek(int64_t offset, TSeekOrigin seekOrigin) {
       throw Exception(Format(GetResourceString("S_Stream", kMsgInvalidOrigin), {int{origin}}));
   }
   if (target == current) return target;
+  // A target among the bytes just read (a header's name skipped, a step
+  // back) moves within the buffer, so that reading on takes no system call.
+  if (state_ == 1 && !putBack_) {
+    const int64_t bufferEnd = current - BufferedOffset();
+    if (target <= bufferEnd && target >= bufferEnd - (end_ - buffer_.get())) {
+      pos_ = end_ - (bufferEnd - target);
+      return target;
+    }
+  }
   if (state_ == 2 && !FlushBuffer()) {
     throw EStreamError(GetResourceString("S_Stream", kMsgSeekError));
   }
@@ -168,6 +178,7 @@ void TS_BufferStream::PutBack(uint8_t byte) {
   }
   --pos_;
   *pos_ = byte;
+  putBack_ = true;  // the buffer no longer holds the file's bytes there
 }
 
 TLFNFileStream::TLFNFileStream(const std::string& fileName, platform::OpenMode mode,

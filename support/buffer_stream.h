@@ -83,6 +83,7 @@ class TS_BufferStream : public TStream {
   uint8_t* end_ = nullptr;
   int32_t size_;
   uint8_t state_ = 0;
+  bool putBack_ = false;  // a byte was put back into the read buffer
 };
 
 class TLFNFileStream : public TS_BufferStream {

@@ -113,6 +113,36 @@ TEST(BufferStreamSeek, OriginsAndDistancesFromTheEnd) {
   }
 }
 
+// A seek among the bytes of the last block read moves within the buffer; one
+// outside it, or back over a put-back byte, reads the file again.
+TEST(BufferStreamSeek, WithinTheReadBlockTakesNoFurtherRead) {
+  struct Case {
+    int64_t target;
+    bool putBack;
+    std::vector<int32_t> reads;
+  };
+  const Case cases[] = {
+      {100, false, {8192}},         // forward, inside the block
+      {8192, false, {8192, 8192}},  // the block's end: the next read fills
+      {0, false, {8192}},           // back to the block's start
+      {8193, false, {8192, 8192}},  // past the block
+      {50, true, {8192, 8192}},     // back over a put-back byte
+  };
+  const std::string data = Pattern(20000);
+  for (const Case& c : cases) {
+    RecordingStream inner(data);
+    TS_BufferStream s(&inner);
+    std::string buf(60, '\0');
+    ASSERT_EQ(s.Read(buf.data(), 60), 60);
+    if (c.putBack) s.PutBack('x');
+    EXPECT_EQ(s.Seek(c.target, support::TSeekOrigin::Begin), c.target);
+    EXPECT_EQ(s.Position(), c.target);
+    ASSERT_EQ(s.Read(buf.data(), 60), 60) << c.target;
+    EXPECT_EQ(buf, data.substr(size_t(c.target), 60)) << c.target;
+    EXPECT_EQ(inner.reads, c.reads) << c.target;
+  }
+}
+
 TEST(BufferStreamSeek, UnknownOriginRaisesTheBaseExceptionWithTheNumber) {
   TMemoryStream inner("abc");
   TS_BufferStream s(&inner);
