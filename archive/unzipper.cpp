@@ -157,7 +157,8 @@ void TUnZipper::OpenArchive() {
   // workers give it back first (a member being decoded then ends there).
   if (readAhead_) readAhead_->Stop();
   if (decodeAhead_) decodeAhead_->Stop();
-  if (!stream_) stream_ = OpenFileStream(zipName_, platform::OpenMode::ReadShareRead);
+  if (!stream_)
+    stream_ = OpenFileStream(zipName_, platform::OpenMode::ReadShareRead, ArchiveBufferSize);
   if (!members_) {
     ReadDirectory();
     return;

@@ -84,6 +84,8 @@ class TUnZipper {
   // results and errors are the same either way. On by default where more
   // than one processor is present.
   bool ReadAhead = false;
+  // The read buffer of each archive volume (kArchiveBufferSize unless set).
+  int32_t ArchiveBufferSize = kArchiveBufferSize;
 
   TStartUnzipInfo OnStartUnZipInfo;
   TFilePercentDone OnFilePercentDone;

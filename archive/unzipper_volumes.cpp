@@ -48,7 +48,7 @@ ZipStream* TUnZipper::OpenVolume(int n) {
       throw EUserCanceled("User canceled loading new disk.");
     lastMissing = fName;
   }
-  stream_ = OpenFileStream(fName, platform::OpenMode::ReadExclusive);
+  stream_ = OpenFileStream(fName, platform::OpenMode::ReadExclusive, ArchiveBufferSize);
   currentVolume_ = n - 1;
   timeStamp_ = 0;
   stream_->GetDosTime(timeStamp_);

@@ -9,16 +9,14 @@ namespace {
 // The engine's view of a buffered long-name file stream.
 class FileZipStream : public ZipStream {
  public:
-  FileZipStream(const std::string& path, platform::OpenMode mode)
-      : stream_(
-            path, mode,
-            mode == platform::OpenMode::Create ? kOutputBufferSize : support::kStreamBufferSize) {}
+  FileZipStream(const std::string& path, platform::OpenMode mode, int32_t bufferSize)
+      : stream_(path, mode, mode == platform::OpenMode::Create ? kOutputBufferSize : bufferSize) {}
 
   // A read of at least a buffer's size, while the buffer holds no unread
   // bytes, goes straight to the file: one system call and no copy, where the
   // buffer would take several and copy each block again.
   int32_t Read(void* buffer, int32_t count) override {
-    if (count >= support::kStreamBufferSize && stream_.State() != 2) {
+    if (count >= stream_.BufferSize() && stream_.State() != 2) {
       support::TFileStream& file = stream_.FileStream();
       if (stream_.Position() == file.Position()) return file.Read(buffer, count);
     }
@@ -48,8 +46,9 @@ class FileZipStream : public ZipStream {
 
 }  // namespace
 
-std::unique_ptr<ZipStream> OpenFileStream(const std::string& path, platform::OpenMode mode) {
-  return std::make_unique<FileZipStream>(path, mode);
+std::unique_ptr<ZipStream> OpenFileStream(const std::string& path, platform::OpenMode mode,
+                                          int32_t bufferSize) {
+  return std::make_unique<FileZipStream>(path, mode, bufferSize);
 }
 
 }  // namespace archive

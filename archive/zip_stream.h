@@ -41,7 +41,14 @@ class ZipStream {
 // A failure raises the file stream's exception (EFOpenError / EFCreateError
 // with the file name and the system's error text).
 constexpr int32_t kOutputBufferSize = 64 * 1024;
+// Archives are read through a buffer of kArchiveBufferSize bytes: one read
+// takes the headers and data of many small members, and the large ones come
+// in few system calls. A seek among the buffered bytes (a header's name and
+// extra field skipped) keeps them.
+constexpr int32_t kArchiveBufferSize = 256 * 1024;
 
-std::unique_ptr<ZipStream> OpenFileStream(const std::string& path, platform::OpenMode mode);
+// bufferSize, for an archive opened for reading (at least 1).
+std::unique_ptr<ZipStream> OpenFileStream(const std::string& path, platform::OpenMode mode,
+                                          int32_t bufferSize = kArchiveBufferSize);
 
 }  // namespace archive

@@ -171,6 +171,9 @@ class ReadAheadTest : public UnZipperTest {
     {
       archive::TUnZipper z;
       z.ReadAhead = readAhead;
+      // Small archives would fit one read of the default buffer, made before
+      // the worker starts; a small buffer leaves the worker its file reads.
+      z.ArchiveBufferSize = 8192;
       z.SetZipName(Volume(int(volumes.size())));
       z.SetDestDir(temp / "out");
       z.DoAll = true;
@@ -308,7 +311,9 @@ TEST_F(ReadAheadTest, EventsFilesAndEndOfTheRunAreTheSameWithAndWithoutTheWorker
       {"PlainHandlerRaises", 8, "", {}, nullptr, failingHandler},
       {"ReadFailsMidPlainMember", 8, "", {}, nullptr, readFailsAt(90000)},
       {"SplitPlainDeflateTwice", 8, "", {20000, 25000, 48000}},
-      {"TableOutOfMemory", 8, "", {}, nullptr, tableMemoryFails, true, nullptr, true},
+      // The tables fail on the data of the first chunk, which the caller
+      // read: the worker is started but reads nothing.
+      {"TableOutOfMemory", 8, "", {}, nullptr, tableMemoryFails, false, nullptr, true},
   };
   for (const Shape& shape : shapes) {
     SCOPED_TRACE(shape.name);
