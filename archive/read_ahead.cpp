@@ -137,6 +137,12 @@ void TReadAhead::EndMember() {
 }
 
 void TReadAhead::Stop() noexcept {
+  // Nothing started since the last stop: no job runs and no slot holds an
+  // error. The caller reading a plain member asks this for every chunk.
+  if (!started_) {
+    running_ = false;
+    return;
+  }
   StopJob();
   std::lock_guard<std::mutex> lock(mutex_);
   started_ = false;
