@@ -224,8 +224,9 @@ void TUnZipper::ReportUnknownMethod() {
 }
 
 // Writes the last buffered bytes (a disk that fills up now is noticed too),
-// sets the date through the output handle, closes the file and then sets
-// its attributes (failures of date and attributes are ignored).
+// sets the date and then the attributes through the output handle, and
+// closes the file; attributes the handle cannot take are set by path after
+// the close (failures of date and attributes are ignored).
 void TUnZipper::CloseOutput(std::unique_ptr<ZipStream>& output, const std::string& outPath) {
   if (!output->Flush()) {
     output.reset();
@@ -234,11 +235,12 @@ void TUnZipper::CloseOutput(std::unique_ptr<ZipStream>& output, const std::strin
   }
   // The date is set through the output handle, after the last byte and
   // before the close: the file is opened once, and a member whose attributes
-  // make it read-only still gets its date.
+  // make it read-only still gets its date, as it is set first.
   output->SetDosTime(current_.DateTime);
+  const uint32_t attributes = uint32_t(current_.ExternalAttributes);
+  const bool attributesSet = RetainAttributes && output->SetAttributes(attributes);
   output.reset();
-  if (RetainAttributes)
-    platform::files().SetAttributes(outPath, uint32_t(current_.ExternalAttributes));
+  if (RetainAttributes && !attributesSet) platform::files().SetAttributes(outPath, attributes);
 }
 
 // Compares the CRC of what was written with the stored one. A mismatch of an

@@ -39,6 +39,9 @@ class FileZipStream : public ZipStream {
   bool SetDosTime(uint32_t dosDateTime) override {
     return stream_.Handle().SetDosTime(dosDateTime);
   }
+  bool SetAttributes(uint32_t attributes) override {
+    return stream_.Handle().SetAttributes(attributes);
+  }
 
  private:
   support::TLFNFileStream stream_;

@@ -31,6 +31,9 @@ class ZipStream {
   // Sets the file's last-write time (MS-DOS format, local time) through the
   // open handle; false when there is no file or the system refuses.
   virtual bool SetDosTime(uint32_t /*dosDateTime*/) { return false; }
+  // Sets the file's attribute bits through the open handle; false when there
+  // is no file or the handle cannot (they are then set by path once closed).
+  virtual bool SetAttributes(uint32_t /*attributes*/) { return false; }
 
   int64_t Position() { return Seek(0, platform::SeekOrigin::Current); }
 };

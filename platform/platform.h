@@ -45,6 +45,10 @@ class File {
   // (low word) in local time. False when the system cannot tell.
   virtual bool GetDosTime(uint32_t& dosDateTime) = 0;
   virtual bool SetDosTime(uint32_t dosDateTime) = 0;
+  // Sets the attribute bits through the handle, as Files::SetAttributes would
+  // by path once the file is closed. False when this handle cannot (the
+  // caller then sets them by path after closing) or the system refuses.
+  virtual bool SetAttributes(uint32_t attributes) = 0;
   // Writes what the system still buffers for the file to the disk
   // (FlushFileBuffers); false on failure.
   virtual bool Flush() = 0;

@@ -35,6 +35,12 @@ bool ReadOnly(const struct stat& st) {
   return (st.st_mode & S_IWUSR) == 0;
 }
 
+mode_t FileModeFor(mode_t fileMode, uint32_t attributes) {
+  const mode_t mode = (attributes & kAttrReadOnly) ? (fileMode & ~(S_IWUSR | S_IWGRP | S_IWOTH))
+                                                   : (fileMode | S_IWUSR);
+  return mode & 07777;
+}
+
 std::string ErrorText(int err, const std::string& linuxPath) {
   switch (err) {
     case ENOENT: {

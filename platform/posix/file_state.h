@@ -49,6 +49,10 @@ inline FileId IdOf(const struct stat& st) { return {st.st_dev, st.st_ino}; }
 // Files keep read-only as the write permission; folders in the table, since a
 // read-only folder on Windows still takes new files.
 bool ReadOnly(const struct stat& st);
+// The permission bits of a plain file of mode fileMode once attributes are
+// set: read-only takes every write permission away, its absence gives the
+// owner's back.
+mode_t FileModeFor(mode_t fileMode, uint32_t attributes);
 // The text of an errno value for the Linux path that failed.
 std::string ErrorText(int err, const std::string& linuxPath);
 // Whether a new handle with access and share agrees with those already open.

@@ -70,8 +70,13 @@ std::string VolumeOf(const std::string& path) {
 // also knows the file's size, as nobody else can change it meanwhile.
 class PosixFile : public File {
  public:
-  PosixFile(int fd, FileId id, bool writable, int64_t size, bool sizeKnown)
-      : fd_(fd), id_(id), writable_(writable), size_(size), sizeKnown_(sizeKnown) {}
+  PosixFile(int fd, const struct stat& st, bool writable, bool sizeKnown)
+      : fd_(fd),
+        id_(IdOf(st)),
+        writable_(writable),
+        mode_(st.st_mode & 07777),
+        size_(static_cast<int64_t>(st.st_size)),
+        sizeKnown_(sizeKnown) {}
   ~PosixFile() override {
     ::close(fd_);
     auto range = table().open.equal_range(id_);
@@ -165,12 +170,26 @@ class PosixFile : public File {
     return ::futimens(fd_, times) == 0;
   }
 
+  // The same rules as setting them by path, without looking the path up
+  // again: the permission bits this handle gave the file are its own.
+  bool SetAttributes(uint32_t attributes) override {
+    if (!writable_) return Fail(kAccessDenied);
+    const mode_t mode = FileModeFor(mode_, attributes);
+    if (mode != mode_) {
+      if (::fchmod(fd_, mode) != 0) return FailErrno(errno, "");
+      mode_ = mode;
+    }
+    table().attributes[id_] = attributes & kKeptBits;
+    return true;
+  }
+
   bool Flush() override { return ::fsync(fd_) == 0 || FailErrno(errno, ""); }
 
  private:
   int fd_;
   FileId id_;
   bool writable_;
+  mode_t mode_;  // the permission bits as this handle last saw or set them
   int64_t pos_ = 0;
   int64_t size_;    // the size this handle knows of (grows with its writes)
   bool sizeKnown_;  // no other handle may write, so size_ is the file's size
@@ -239,8 +258,7 @@ class PosixFiles : public Files {
       table().attributes.erase(id);  // a created file is plain, with the archive bit
       if (!existed) NoteEntry(lp, true);
     }
-    auto file = std::make_unique<PosixFile>(fd, id, (rec.access & kAccessWrite) != 0,
-                                            static_cast<int64_t>(st.st_size),
+    auto file = std::make_unique<PosixFile>(fd, st, (rec.access & kAccessWrite) != 0,
                                             (rec.share & kShareWrite) == 0);
     file->SetRecord(rec);
     table().open.emplace(id, rec);
@@ -427,10 +445,8 @@ class PosixFiles : public Files {
       table().attributes[IdOf(st)] = attributes & (kKeptBits | kAttrReadOnly);
       return true;
     }
-    const mode_t mode = (attributes & kAttrReadOnly) ? (st.st_mode & ~(S_IWUSR | S_IWGRP | S_IWOTH))
-                                                     : (st.st_mode | S_IWUSR);
-    if ((mode & 07777) != (st.st_mode & 07777) && ::chmod(lp.c_str(), mode & 07777) != 0)
-      return false;
+    const mode_t mode = FileModeFor(st.st_mode, attributes);
+    if (mode != (st.st_mode & 07777) && ::chmod(lp.c_str(), mode) != 0) return false;
     table().attributes[IdOf(st)] = attributes & kKeptBits;
     return true;
   }

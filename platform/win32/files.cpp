@@ -94,6 +94,12 @@ class Win32File : public File {
     return FileTimeFromDos(dosDateTime, write) && SetFileTime(h_, nullptr, nullptr, &write);
   }
 
+  // Attributes are set by path after the close (SetFileAttributes), as the
+  // installer has always done: through the handle (SetFileInformationByHandle
+  // with FILE_BASIC_INFO) a value of 0 leaves them unchanged, so the
+  // archive's values would need translating first.
+  bool SetAttributes(uint32_t /*attributes*/) override { return false; }
+
   bool Flush() override { return Check(FlushFileBuffers(h_)); }
 
  private:

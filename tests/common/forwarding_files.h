@@ -19,6 +19,7 @@ class ForwardingFile : public platform::File {
   int64_t Size() override { return real_->Size(); }
   bool GetDosTime(uint32_t& t) override { return real_->GetDosTime(t); }
   bool SetDosTime(uint32_t t) override { return real_->SetDosTime(t); }
+  bool SetAttributes(uint32_t a) override { return real_->SetAttributes(a); }
   bool Flush() override { return real_->Flush(); }
 
  protected:

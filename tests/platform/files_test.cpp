@@ -162,6 +162,44 @@ TEST(Files, AttributeBitsRoundTrip) {
   }
 }
 
+// Attributes set through the handle that wrote the file end as those set by
+// path after the close; a handle that cannot take them says so, and only a
+// writing handle may.
+TEST(Files, AttributesThroughTheWritingHandleEndAsThoseSetByPath) {
+  TempFolder dir;
+  const uint32_t rows[] = {platform::kAttrReadOnly | platform::kAttrArchive,
+                           platform::kAttrHidden | platform::kAttrSystem | platform::kAttrArchive,
+                           platform::kAttrArchive, platform::kAttrNormal};
+  for (uint32_t bits : rows) {
+    const std::string byHandle = dir / "h.txt", byPath = dir / "p.txt";
+    bool handleTookThem = false;
+    {
+      auto f = files().Open(byHandle, platform::OpenMode::Create, nullptr);
+      ASSERT_TRUE(f);
+      ASSERT_EQ(f->Write("abc", 3), 3);
+      handleTookThem = f->SetAttributes(bits);
+    }
+    if (!handleTookThem) ASSERT_TRUE(files().SetAttributes(byHandle, bits));
+    ASSERT_TRUE(WriteFileBytes(byPath, "abc"));
+    ASSERT_TRUE(files().SetAttributes(byPath, bits));
+#ifndef _WIN32
+    EXPECT_TRUE(handleTookThem) << bits;
+#endif
+    EXPECT_EQ(files().GetAttributes(byHandle), files().GetAttributes(byPath)) << bits;
+    EXPECT_EQ(files().DeleteFile(byHandle), !(bits & platform::kAttrReadOnly)) << bits;
+    for (const std::string& p : {byHandle, byPath}) {
+      files().SetAttributes(p, platform::kAttrNormal);
+      files().DeleteFile(p);
+    }
+  }
+  ASSERT_TRUE(WriteFileBytes(dir / "r.txt", "abc"));
+  auto reader = files().Open(dir / "r.txt", platform::OpenMode::ReadShareRead, nullptr);
+  ASSERT_TRUE(reader);
+  EXPECT_FALSE(reader->SetAttributes(platform::kAttrHidden));
+  reader.reset();
+  EXPECT_EQ(files().GetAttributes(dir / "r.txt") & platform::kAttrHidden, 0u);
+}
+
 TEST(Files, ReadOnlyFolderStillTakesNewFiles) {
   TempFolder dir;
   const std::string sub = dir / "sub";
