@@ -53,7 +53,7 @@ void TUnZipper::ExtractMember(int fileIndex) {
     return;
 
   outputPath_ = outPath;
-  std::unique_ptr<ZipStream> output = OpenFileStream(outPath, platform::OpenMode::Create);
+  std::unique_ptr<ZipStream> output = OpenOutput(folder, outPath);
   runningCrc_ = 0xFFFFFFFF;
   bool skip = false;
   if (OnStartUnZip) OnStartUnZip(this, fileIndex, outPath, skip);
@@ -98,13 +98,38 @@ std::string TUnZipper::MemberFolder() {
     folder = destDir_ + dir;
   else
     folder = destDir_ + dir.substr(2);
-  // A stored name may hold thousands of folder levels; creating them one by
-  // one costs time and memory with the square of the depth. No system this
-  // installer runs on opens paths that long, so such a folder is not made and
-  // the output file then fails to open.
+  // Members of one folder usually follow each other: the folder the last
+  // file went into is not looked for again.
+  if (folder != placedFolder_) EnsureFolder(folder);
+  return folder;
+}
+
+// Creates the folder when it is missing. A stored name may hold thousands of
+// folder levels; creating them one by one costs time and memory with the
+// square of the depth. No system this installer runs on opens paths that
+// long, so such a folder is not made and the output file then fails to open.
+void TUnZipper::EnsureFolder(const std::string& folder) {
   if (folder.size() <= kMaxFolderLength && !platform::files().DirectoryExists(folder))
     platform::files().ForceDirectories(folder);
-  return folder;
+}
+
+// Creates the member's output file. In the folder of the previous file, whose
+// existence was not checked again, a failure may mean that someone removed
+// the folder since: it is made again and the file created once more, so that
+// the member fares as it did when every folder was looked for.
+std::unique_ptr<ZipStream> TUnZipper::OpenOutput(const std::string& folder,
+                                                 const std::string& outPath) {
+  if (folder == placedFolder_) {
+    try {
+      return OpenFileStream(outPath, platform::OpenMode::Create);
+    } catch (const support::EFCreateError&) {
+      placedFolder_.clear();
+      EnsureFolder(folder);
+    }
+  }
+  std::unique_ptr<ZipStream> output = OpenFileStream(outPath, platform::OpenMode::Create);
+  placedFolder_ = folder;
+  return output;
 }
 
 // The encryption header's check byte against the password; OnBadPassword

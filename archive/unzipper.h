@@ -151,6 +151,8 @@ class TUnZipper {
   // The steps of ExtractMember, in their order (extract_member.cpp).
   void PositionOnMemberData();
   std::string MemberFolder();
+  void EnsureFolder(const std::string& folder);
+  std::unique_ptr<ZipStream> OpenOutput(const std::string& folder, const std::string& outPath);
   bool PasswordAccepted(int fileIndex, const uint8_t* workerCheck);
   bool OverwriteAllowed(int fileIndex, std::string& outPath);
   void SkipMember(TSkipReason reason, int fileIndex);
@@ -179,6 +181,9 @@ class TUnZipper {
   TZipHeaderInfo current_;  // the member being extracted
   int currentIndex_ = 0;    // its index
   std::string outputPath_;  // its output file
+  // The folder the last output file was created in: it existed then, and the
+  // next member placed there needs no look for it (see OpenOutput).
+  std::string placedFolder_;
   int currentVolume_ = 0;
   uint32_t timeStamp_ = 0;
   bool scanned_ = false;

@@ -46,6 +46,7 @@ int TUnZipper::UnZip() {
     }
     totalBytes_ = 0;
     runOutputTotal_ = 0;
+    placedFolder_.clear();
 
     count = MemberCount();
     for (int i = 0; i < MemberCount(); ++i) {

@@ -37,7 +37,8 @@ class RecordingFile : public testing_support::ForwardingFile {
   std::vector<int32_t>& writes_;
 };
 
-// Counts the opens of each path and records the writes made to it.
+// Counts the opens of each path and the looks at it by name (folder checks,
+// attributes), and records the writes made to it.
 class RecordingFiles : public testing_support::ForwardingFiles {
  public:
   using ForwardingFiles::ForwardingFiles;
@@ -48,7 +49,15 @@ class RecordingFiles : public testing_support::ForwardingFiles {
     if (!file) return file;
     return std::make_unique<RecordingFile>(std::move(file), reads[path], writes[path]);
   }
-  std::map<std::string, int> opens;
+  bool DirectoryExists(const std::string& path) override {
+    ++folderChecks[path];
+    return real_.DirectoryExists(path);
+  }
+  bool SetAttributes(const std::string& path, uint32_t a) override {
+    ++attributeSets[path];
+    return real_.SetAttributes(path, a);
+  }
+  std::map<std::string, int> opens, folderChecks, attributeSets;
   std::map<std::string, std::vector<int32_t>> reads, writes;
 };
 
@@ -106,6 +115,33 @@ TEST_F(OutputHandlesTest, OneOpenPerFileLargeWritesAndTheDateThroughTheHandle) {
   }
   EXPECT_TRUE(files_->GetAttributes(Out("locked.txt")) & platform::kAttrReadOnly);
   EXPECT_FALSE(Exists("bad.txt"));
+}
+
+// Members of one folder in a row: the folder is looked for once, and each
+// file's attributes go through its handle, not by name after the close.
+// Should the folder go between two of its members, it is made again.
+TEST_F(OutputHandlesTest, AFolderIsLookedForOnceAndMadeAgainWhenItWent) {
+  Member a("d/a.txt", "a"), b("d/b.txt", "b"), c("d/c.txt", "c"), f("e/f.txt", "f");
+  c.externalAttributes = 0x21;  // read-only, archive
+  UseArchive(BuildZip({a, b, c, f}));
+  zipper.DoAll = true;
+  zipper.RecreateDirs = true;
+  zipper.OnEndUnZip = [&](archive::TUnZipper*, int index, const std::string&) {
+    if (index == 0) testing_support::RemoveTree(Out("d"));
+  };
+  EXPECT_EQ(zipper.UnZip(), 4);
+
+  EXPECT_EQ(files_->folderChecks[Out("d\\")], 2);  // for a.txt, and once gone
+  EXPECT_EQ(files_->folderChecks[Out("e\\")], 1);
+  EXPECT_EQ(Content("d\\b.txt"), "b");
+  EXPECT_EQ(Content("d\\c.txt"), "c");
+  EXPECT_EQ(Content("e\\f.txt"), "f");
+  EXPECT_TRUE(files_->GetAttributes(Out("d\\c.txt")) & platform::kAttrReadOnly);
+#ifndef _WIN32
+  // (The Win32 build sets attributes by name after the close.)
+  for (const char* name : {"d\\b.txt", "d\\c.txt", "e\\f.txt"})
+    EXPECT_EQ(files_->attributeSets[Out(name)], 0) << name;
+#endif
 }
 
 }  // namespace
