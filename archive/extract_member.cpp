@@ -48,12 +48,13 @@ void TUnZipper::ExtractMember(int fileIndex) {
     return;
   }
   std::string outPath = folder + current_.FileName;
-  if (!PasswordAccepted(fileIndex, claimed ? &workerCheck : nullptr) ||
-      !OverwriteAllowed(fileIndex, outPath))
-    return;
-
-  outputPath_ = outPath;
-  std::unique_ptr<ZipStream> output = OpenOutput(folder, outPath);
+  if (!PasswordAccepted(fileIndex, claimed ? &workerCheck : nullptr)) return;
+  std::unique_ptr<ZipStream> output = CreateIfNew(folder, outPath);
+  if (!output) {
+    if (!OverwriteAllowed(fileIndex, outPath)) return;
+    outputPath_ = outPath;
+    output = OpenOutput(folder, outPath);
+  }
   runningCrc_ = 0xFFFFFFFF;
   bool skip = false;
   if (OnStartUnZip) OnStartUnZip(this, fileIndex, outPath, skip);
@@ -130,6 +131,23 @@ std::unique_ptr<ZipStream> TUnZipper::OpenOutput(const std::string& folder,
   std::unique_ptr<ZipStream> output = OpenFileStream(outPath, platform::OpenMode::Create);
   placedFolder_ = folder;
   return output;
+}
+
+// Where an existing file is not simply replaced, the output file is first
+// created only if it is new: one open both answers whether it exists and, as
+// a rule, makes it. Null when it could not be made so (it exists, or another
+// failure that the ordinary way then meets and reports).
+std::unique_ptr<ZipStream> TUnZipper::CreateIfNew(const std::string& folder,
+                                                  const std::string& outPath) {
+  if (OverwriteMode == Always) return nullptr;
+  try {
+    std::unique_ptr<ZipStream> output = OpenFileStream(outPath, platform::OpenMode::CreateNew);
+    outputPath_ = outPath;
+    placedFolder_ = folder;
+    return output;
+  } catch (const support::EFCreateError&) {
+    return nullptr;
+  }
 }
 
 // The encryption header's check byte against the password; OnBadPassword

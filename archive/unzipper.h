@@ -152,6 +152,7 @@ class TUnZipper {
   void PositionOnMemberData();
   std::string MemberFolder();
   void EnsureFolder(const std::string& folder);
+  std::unique_ptr<ZipStream> CreateIfNew(const std::string& folder, const std::string& outPath);
   std::unique_ptr<ZipStream> OpenOutput(const std::string& folder, const std::string& outPath);
   bool PasswordAccepted(int fileIndex, const uint8_t* workerCheck);
   bool OverwriteAllowed(int fileIndex, std::string& outPath);

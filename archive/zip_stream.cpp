@@ -10,7 +10,7 @@ namespace {
 class FileZipStream : public ZipStream {
  public:
   FileZipStream(const std::string& path, platform::OpenMode mode, int32_t bufferSize)
-      : stream_(path, mode, mode == platform::OpenMode::Create ? kOutputBufferSize : bufferSize) {}
+      : stream_(path, mode, platform::Creates(mode) ? kOutputBufferSize : bufferSize) {}
 
   // A read of at least a buffer's size, while the buffer holds no unread
   // bytes, goes straight to the file: one system call and no copy, where the

@@ -38,7 +38,7 @@ class ZipStream {
   int64_t Position() { return Seek(0, platform::SeekOrigin::Current); }
 };
 
-// Opens (or, with OpenMode::Create, creates) a file as a buffered file stream.
+// Opens (or, with OpenMode::Create or CreateNew, creates) a file as a buffered file stream.
 // Created files get a buffer of kOutputBufferSize bytes, so that the system
 // sees few large writes, however small the writer's own chunks.
 // A failure raises the file stream's exception (EFOpenError / EFCreateError

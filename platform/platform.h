@@ -25,8 +25,14 @@ enum class OpenMode {
   ReadShareRead,  // read; others may read but not write (opening an archive)
   ReadExclusive,  // read; no sharing (opening another volume)
   Create,         // create or empty, then read/write (output files)
+  CreateNew,      // as Create, but fails when the file exists (kept unless replacing is allowed)
   WriteShared,    // open an existing file for writing, sharing everything (setting times)
 };
+
+// Whether a mode makes the file (Create, CreateNew).
+inline bool Creates(OpenMode mode) {
+  return mode == OpenMode::Create || mode == OpenMode::CreateNew;
+}
 
 enum class SeekOrigin { Begin = 0, Current = 1, End = 2 };
 

@@ -35,7 +35,7 @@ TFileStream::TFileStream(const std::string& fileName, platform::OpenMode mode)
   std::string reason;
   file_ = platform::files().Open(fileName, mode, &reason);
   if (!file_) {
-    if (mode == platform::OpenMode::Create) {
+    if (platform::Creates(mode)) {
       throw EFCreateError(Format("Cannot create file \"%s\". %s", {fileName, reason}));
     }
     throw EFOpenError(Format("Cannot open file \"%s\". %s", {fileName, reason}));

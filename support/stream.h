@@ -56,11 +56,12 @@ class TStream : public TObject {
 
 // A stream over a file opened by name through the platform. Modes:
 // ReadShareRead (others may read, not write), ReadExclusive (no sharing) and
-// Create (creates the file or empties an existing one).
+// Create (creates the file or empties an existing one), CreateNew (creates a
+// file that does not exist yet).
 class TFileStream : public TStream {
  public:
-  // Raises EFOpenError "Cannot open file "name". reason" or, in Create mode,
-  // EFCreateError "Cannot create file "name". reason".
+  // Raises EFOpenError "Cannot open file "name". reason" or, in the modes
+  // that create, EFCreateError "Cannot create file "name". reason".
   TFileStream(const std::string& fileName, platform::OpenMode mode);
 
   std::string ClassName() const override { return "TFileStream"; }

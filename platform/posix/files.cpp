@@ -219,6 +219,7 @@ class PosixFiles : public Files {
         flags = O_RDONLY;
         break;
       case OpenMode::Create:
+      case OpenMode::CreateNew:
         rec = {kAccessRead | kAccessWrite, 0};
         flags = O_RDWR | O_CREAT;
         break;
@@ -227,15 +228,20 @@ class PosixFiles : public Files {
         flags = O_WRONLY;
         break;
     }
+    const bool creating = Creates(mode);
     struct stat st = entry.st;
     bool existed = entry.found;
-    if (!existed && mode == OpenMode::Create && !ValidNewPath(path)) return fail(kInvalidName);
+    if (existed && mode == OpenMode::CreateNew) return fail(kExists);
+    if (!existed && creating && !ValidNewPath(path)) return fail(kInvalidName);
     int fd = -1;
-    if (!existed && mode == OpenMode::Create) {
+    if (!existed && creating) {
       // A new file needs no emptying; one made meanwhile by someone else is
       // treated as the existing file it now is.
       fd = ::open(lp.c_str(), flags | O_EXCL | O_CLOEXEC, 0644);
-      if (fd < 0 && errno == EEXIST) existed = StatOf(lp, st);
+      if (fd < 0 && errno == EEXIST) {
+        if (mode == OpenMode::CreateNew) return fail(kExists);
+        existed = StatOf(lp, st);
+      }
     }
     if (existed) {
       if (S_ISDIR(st.st_mode)) return fail(kAccessDenied);
@@ -254,7 +260,7 @@ class PosixFiles : public Files {
       return fail(kAccessDenied);
     }
     const FileId id = IdOf(st);
-    if (mode == OpenMode::Create) {
+    if (creating) {
       table().attributes.erase(id);  // a created file is plain, with the archive bit
       if (!existed) NoteEntry(lp, true);
     }

@@ -121,6 +121,10 @@ class Win32Files : public Files {
         access = GENERIC_READ | GENERIC_WRITE;
         disposition = CREATE_ALWAYS;
         break;
+      case OpenMode::CreateNew:
+        access = GENERIC_READ | GENERIC_WRITE;
+        disposition = CREATE_NEW;
+        break;
       case OpenMode::WriteShared:
         access = GENERIC_WRITE;
         share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;

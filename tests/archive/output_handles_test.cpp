@@ -53,11 +53,15 @@ class RecordingFiles : public testing_support::ForwardingFiles {
     ++folderChecks[path];
     return real_.DirectoryExists(path);
   }
+  bool FileExists(const std::string& path) override {
+    ++fileChecks[path];
+    return real_.FileExists(path);
+  }
   bool SetAttributes(const std::string& path, uint32_t a) override {
     ++attributeSets[path];
     return real_.SetAttributes(path, a);
   }
-  std::map<std::string, int> opens, folderChecks, attributeSets;
+  std::map<std::string, int> opens, folderChecks, fileChecks, attributeSets;
   std::map<std::string, std::vector<int32_t>> reads, writes;
 };
 
@@ -117,10 +121,12 @@ TEST_F(OutputHandlesTest, OneOpenPerFileLargeWritesAndTheDateThroughTheHandle) {
   EXPECT_FALSE(Exists("bad.txt"));
 }
 
-// Members of one folder in a row: the folder is looked for once, and each
-// file's attributes go through its handle, not by name after the close.
-// Should the folder go between two of its members, it is made again.
-TEST_F(OutputHandlesTest, AFolderIsLookedForOnceAndMadeAgainWhenItWent) {
+// Members of one folder in a row: the folder is looked for once, a new file
+// is not looked for before it is made (it may not replace one: the default
+// mode asks), and each file's attributes go through its handle, not by name
+// after the close. Should the folder go between two of its members, it is
+// made again.
+TEST_F(OutputHandlesTest, FilesOfOneFolderNeedNoLookupBesideTheirOpen) {
   Member a("d/a.txt", "a"), b("d/b.txt", "b"), c("d/c.txt", "c"), f("e/f.txt", "f");
   c.externalAttributes = 0x21;  // read-only, archive
   UseArchive(BuildZip({a, b, c, f}));
@@ -137,6 +143,8 @@ TEST_F(OutputHandlesTest, AFolderIsLookedForOnceAndMadeAgainWhenItWent) {
   EXPECT_EQ(Content("d\\c.txt"), "c");
   EXPECT_EQ(Content("e\\f.txt"), "f");
   EXPECT_TRUE(files_->GetAttributes(Out("d\\c.txt")) & platform::kAttrReadOnly);
+  for (const char* name : {"d\\a.txt", "d\\c.txt", "e\\f.txt"})
+    EXPECT_EQ(files_->fileChecks[Out(name)], 0) << name;
 #ifndef _WIN32
   // (The Win32 build sets attributes by name after the close.)
   for (const char* name : {"d\\b.txt", "d\\c.txt", "e\\f.txt"})

@@ -179,7 +179,9 @@ TEST(Files, AttributesThroughTheWritingHandleEndAsThoseSetByPath) {
       ASSERT_EQ(f->Write("abc", 3), 3);
       handleTookThem = f->SetAttributes(bits);
     }
-    if (!handleTookThem) ASSERT_TRUE(files().SetAttributes(byHandle, bits));
+    if (!handleTookThem) {
+      ASSERT_TRUE(files().SetAttributes(byHandle, bits));
+    }
     ASSERT_TRUE(WriteFileBytes(byPath, "abc"));
     ASSERT_TRUE(files().SetAttributes(byPath, bits));
 #ifndef _WIN32
@@ -198,6 +200,28 @@ TEST(Files, AttributesThroughTheWritingHandleEndAsThoseSetByPath) {
   EXPECT_FALSE(reader->SetAttributes(platform::kAttrHidden));
   reader.reset();
   EXPECT_EQ(files().GetAttributes(dir / "r.txt") & platform::kAttrHidden, 0u);
+}
+
+// CreateNew makes a file only where nothing of that name is, in any letter
+// case, and leaves what is there as it was.
+TEST(Files, CreateNewMakesOnlyAFileThatIsNotThere) {
+  TempFolder dir;
+  ASSERT_TRUE(WriteFileBytes(dir / "Kept.txt", "old"));
+  ASSERT_TRUE(files().CreateDir(dir / "sub"));
+  auto made = files().Open(dir / "new.txt", platform::OpenMode::CreateNew, nullptr);
+  ASSERT_TRUE(made);
+  EXPECT_EQ(made->Write("abc", 3), 3);
+  made.reset();
+  std::string bytes;
+  ASSERT_TRUE(ReadFileBytes(dir / "new.txt", bytes));
+  EXPECT_EQ(bytes, "abc");
+  for (const char* name : {"Kept.txt", "KEPT.TXT", "sub", "new.txt"}) {
+    std::string error;
+    EXPECT_FALSE(files().Open(dir / name, platform::OpenMode::CreateNew, &error)) << name;
+    EXPECT_FALSE(error.empty()) << name;
+  }
+  ASSERT_TRUE(ReadFileBytes(dir / "Kept.txt", bytes));
+  EXPECT_EQ(bytes, "old");
 }
 
 TEST(Files, ReadOnlyFolderStillTakesNewFiles) {
