@@ -238,10 +238,9 @@ class PosixFiles : public Files {
       // A new file needs no emptying; one made meanwhile by someone else is
       // treated as the existing file it now is.
       fd = ::open(lp.c_str(), flags | O_EXCL | O_CLOEXEC, 0644);
-      if (fd < 0 && errno == EEXIST) {
-        if (mode == OpenMode::CreateNew) return fail(kExists);
-        existed = StatOf(lp, st);
-      }
+      if (fd < 0 && mode == OpenMode::CreateNew)
+        return fail(errno == EEXIST ? kExists : ErrorText(errno, lp));
+      if (fd < 0 && errno == EEXIST) existed = StatOf(lp, st);
     }
     if (existed) {
       if (S_ISDIR(st.st_mode)) return fail(kAccessDenied);
