@@ -72,7 +72,15 @@ DWORD WINAPI WNetConnectionDialogFromSystem(HWND owner, DWORD type) {
 }  // namespace
 
 // The slot that calls of the dllimport-declared WNetConnectionDialog go through.
+// Its symbol is the import name the compiler emits: 32-bit x86 decorates
+// stdcall functions with a leading underscore and the argument bytes, x64 has
+// one calling convention and no decoration.
+#ifdef _WIN64
+#define SETUP_WNET_IMPORT_SLOT "__imp_WNetConnectionDialog"
+#else
+#define SETUP_WNET_IMPORT_SLOT "__imp__WNetConnectionDialog@8"
+#endif
 extern "C" {
-extern WNetConnectionDialogFn imp_WNetConnectionDialog __asm__("__imp__WNetConnectionDialog@8");
+extern WNetConnectionDialogFn imp_WNetConnectionDialog __asm__(SETUP_WNET_IMPORT_SLOT);
 WNetConnectionDialogFn imp_WNetConnectionDialog = &WNetConnectionDialogFromSystem;
 }
