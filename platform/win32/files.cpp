@@ -163,7 +163,15 @@ class Win32Files : public Files {
   bool MoveFile(const std::string& from, const std::string& to) override {
     return Check(MoveFileA(from.c_str(), to.c_str()));
   }
+  // Windows refuses to move over a read-only file; Wine lets the move
+  // through. The target's attributes are asked first so that a read-only
+  // target is kept on both, as the contract says.
   bool ReplaceFile(const std::string& from, const std::string& to) override {
+    const DWORD target = GetFileAttributesA(to.c_str());
+    if (target != INVALID_FILE_ATTRIBUTES && (target & FILE_ATTRIBUTE_READONLY)) {
+      lastFailure = ERROR_ACCESS_DENIED;
+      return false;
+    }
     return Check(
         MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
   }
