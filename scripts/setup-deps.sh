@@ -3,21 +3,30 @@
 # Safe to run again; does nothing when everything is present.
 set -euo pipefail
 
+source "$(dirname "$0")/wine-env.sh"
+
 need_pkgs=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  dpkg --add-architecture i386
-fi
-for p in cmake make g++ python3 g++-mingw-w64-i686 xvfb googletest clang \
-         libclang-rt-14-dev lld zlib1g-dev zip unzip locales xauth imagemagick x11-utils libdeflate-tools \
-         p7zip-full hyperfine; do
+# The 64-bit Windows build runs under Debian's wine64 (its own loader, no
+# 32-bit support needed); `wine` brings the helper commands (wineserver,
+# regedit, ...). Both MinGW-w64 compilers build everything everywhere.
+for p in cmake make g++ python3 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 xvfb \
+         googletest clang libclang-rt-14-dev lld zlib1g-dev zip unzip locales xauth imagemagick \
+         x11-utils libdeflate-tools p7zip-full hyperfine; do
   have "$p" || need_pkgs+=("$p")
 done
-wine_pkgs=()
-for p in wine wine32:i386; do
-  have "$p" || wine_pkgs+=("$p")
-done
+# The 32-bit Wine only where the kernel starts 32-bit programs: elsewhere
+# its loader cannot run, and installed it would only be in the way.
+wine32_pkgs=()
+if kernel_runs_i386; then
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+  have wine32:i386 || wine32_pkgs+=(wine32:i386)
+else
+  echo "setup-deps: this kernel runs 64-bit programs only: the 32-bit Wine is left out"
+fi
 
 apt_update() {
   # A mirror caught mid-sync fails the update now and then; the lists it did
@@ -29,7 +38,7 @@ apt_update() {
   done
 }
 
-if ((${#need_pkgs[@]} + ${#wine_pkgs[@]})); then
+if ((${#need_pkgs[@]} + ${#wine32_pkgs[@]})); then
   export DEBIAN_FRONTEND=noninteractive
   apt_update
 fi
@@ -39,12 +48,12 @@ if ((${#need_pkgs[@]})); then
 fi
 # Wine's 32-bit half comes from the i386 lists, which must match the amd64
 # ones version for version; when a mirror has only part of them the install
-# cannot be resolved. Everything is still built, and the Wine layers say
-# that Wine cannot run and why.
-if ((${#wine_pkgs[@]})); then
-  echo "setup-deps: installing ${wine_pkgs[*]}"
-  apt-get install -y -qq --no-install-recommends "${wine_pkgs[@]}" >/dev/null ||
-    echo "setup-deps: WARNING: ${wine_pkgs[*]} could not be installed; the Wine layers will be skipped"
+# cannot be resolved. The 64-bit build still runs every Wine layer; the
+# 32-bit one is then built but not run, and the test run says why.
+if ((${#wine32_pkgs[@]})); then
+  echo "setup-deps: installing ${wine32_pkgs[*]}"
+  apt-get install -y -qq --no-install-recommends "${wine32_pkgs[@]}" >/dev/null ||
+    echo "setup-deps: WARNING: ${wine32_pkgs[*]} could not be installed; the 32-bit build will not be run"
 fi
 
 # Wine takes its ANSI code page from the locale: ru_RU.UTF-8 gives 1251 (OEM 866).
