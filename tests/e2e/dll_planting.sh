@@ -10,27 +10,27 @@
 #      Wine's load trace (+loaddll) names no DLL of that folder; no decoy
 #      leaves its marker file.
 #
-# SETUP_WIN32_BIN selects the folder of setup.exe (default build/win32/bin).
+# SETUP_WIN_BIN selects the folder of setup.exe (default build/win64/bin).
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
-bin=${SETUP_WIN32_BIN:-$root/build/win32/bin}
+source "$root/tests/e2e/install_lib.sh"
+source "$root/scripts/wine-env.sh"
+bin=$(windows_bin)
 out=$root/build/e2e-dll
 failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-ok() { echo "ok: $*"; }
 
 [ -f "$bin/setup.exe" ] || { echo "dll planting: $bin/setup.exe is missing"; exit 1; }
 rm -rf "$out"
 dist=$out/plantdist
 mkdir -p "$dist"
+# The Wine prefix, loader and compilers of the build's architecture.
+wine_env_init "$root/build/wine-dll" "$(exe_arch "$bin/setup.exe")" || exit 1
+export LC_ALL=ru_RU.UTF-8
 
 # ---------------------------------------------------------------- 1. imports
 known='^(advapi32|comdlg32|gdi32|kernel32|msvcrt|ole32|shell32|user32|comctl32)\.dll$'
-imports=$(i686-w64-mingw32-objdump -p "$bin/setup.exe" | sed -n 's/^\s*DLL Name: //p' |
+imports=$("$MINGW-objdump" -p "$bin/setup.exe" | sed -n 's/^\s*DLL Name: //p' |
   tr 'A-Z' 'a-z')
 bad=$(echo "$imports" | grep -Ev "$known" || true)
 if [ -z "$bad" ]; then ok "setup.exe imports only known DLLs"; else
@@ -55,16 +55,12 @@ BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID unused) {
 C
 decoys="version uxtheme mpr dwmapi cryptbase msimg32 riched20 winmm imm32 usp10 oleaut32 \
   shfolder netapi32 userenv propsys profapi"
-i686-w64-mingw32-gcc -shared -O1 -o "$out/decoy.dll" "$out/decoy.c" || exit 1
+"$MINGW-gcc" -shared -O1 -o "$out/decoy.dll" "$out/decoy.c" || exit 1
 for d in $decoys; do cp "$out/decoy.dll" "$dist/$d.dll"; done
-i686-w64-mingw32-g++-posix -O1 -static -I"$root" "$root/tests/e2e/dll_probe.cpp" \
+"$MINGW-g++-posix" -O1 -static -I"$root" "$root/tests/e2e/dll_probe.cpp" \
   "$root/app/dll_safety.cpp" -o "$dist/dll_probe.exe" || exit 1
 cp "$bin/setup.exe" "$dist/"
 echo "archive" >"$dist/setup.dat"  # the start-up check only needs the volume to exist
-
-source "$root/scripts/wine-env.sh"
-wine_env_init "$root/build/wine-dll"
-export LC_ALL=ru_RU.UTF-8
 
 # ---------------------------------------------------------------- 2. probe
 # Wine has DLLs of its own under the system names and takes those even from
@@ -75,7 +71,7 @@ cp "$out/decoy.dll" "$dist/plantprobe.dll"
 native_first=$(echo $decoys | sed 's/ /,/g')=n,b
 probe() {  # probe MODE OUT: loads version.dll and plantprobe.dll by bare name
   (cd "$dist" && WINEDLLOVERRIDES="$WINEDLLOVERRIDES;$native_first" timeout 60 \
-    wine dll_probe.exe "$1" version.dll plantprobe.dll >"$out/$2.out" 2>"$out/$2.err")
+    "$WINE" dll_probe.exe "$1" version.dll plantprobe.dll >"$out/$2.out" 2>"$out/$2.err")
 }
 probe plain plain
 if grep -qi 'plantdist\\plantprobe.dll' "$out/plain.out" && [ -f "$dist/plantprobe.dll.loaded" ] &&
@@ -110,7 +106,7 @@ xvfb_start 91 "$out/xvfb.log"
 # Native first for every decoy name except those Wine's own DLLs import.
 late=$(echo $decoys | tr ' ' '\n' | grep -Ev '^(version|imm32|uxtheme)$' | paste -sd, -)=n,b
 (cd "$dist" && WINEDEBUG=+loaddll WINEDLLOVERRIDES="$WINEDLLOVERRIDES;$late" timeout 120 \
-  wine setup.exe >"$out/setup.out" 2>"$out/setup.trace" &)
+  "$WINE" setup.exe >"$out/setup.out" 2>"$out/setup.trace" &)
 # The main window appears once the start-up sequence has run.
 shown=0
 for _ in $(seq 60); do

@@ -3,7 +3,8 @@
 # setup.exe under Wine on an Xvfb display of its own.
 #
 # Callers set: root (the checkout), bin (folder of setup.exe), out (work
-# folder), password (the archive password of that build).
+# folder), password (the archive password of that build), and call
+# wine_env_init (scripts/wine-env.sh) before build_helpers.
 
 to1251() { iconv -f UTF-8 -t CP1251; }
 from1251() { iconv -f CP1251 -t UTF-8; }
@@ -13,11 +14,21 @@ archive_password() {  # archive_password BUILD_DIR
   sed -n 's/^SETUP_ARCHIVE_PASSWORD:[A-Z]*=//p' "$1/CMakeCache.txt"
 }
 
+# The folder of the Windows build under test: SETUP_WIN_BIN, else the 64-bit
+# build, which runs wherever Wine does.
+windows_bin() { echo "${SETUP_WIN_BIN:-$root/build/win64/bin}"; }
+
+# The GUI driver (MINGW: the triplet of the build under test, from
+# wine_env_init).
+build_driver() {
+  "$MINGW-g++-posix" -municode -O1 -static "$root/tests/e2e/driver.cpp" \
+    -o "$out/driver.exe" -luser32 -lgdi32
+}
+
 # The GUI driver and the install helpers (shell links, a file holder).
 build_helpers() {
-  i686-w64-mingw32-g++-posix -municode -O1 -static "$root/tests/e2e/driver.cpp" \
-    -o "$out/driver.exe" -luser32 -lgdi32 || return 1
-  i686-w64-mingw32-g++-posix -municode -O1 -static "$root/tests/e2e/install_tools.cpp" \
+  build_driver || return 1
+  "$MINGW-g++-posix" -municode -O1 -static "$root/tests/e2e/install_tools.cpp" \
     -o "$out/install_tools.exe" -lole32 -luuid -lshell32 || return 1
 }
 
@@ -25,7 +36,7 @@ build_helpers() {
 # callers source as well) and makes Wine draw its own window frames.
 start_display() {
   xvfb_start 91 "$out/xvfb.log"
-  timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >"$out/reg.log" 2>&1
+  timeout 60 "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >"$out/reg.log" 2>&1
 }
 
 stop_display() {
@@ -34,22 +45,23 @@ stop_display() {
 }
 
 # The start every installation script shares: an emptied work folder, the
-# helper programs, the archive password of the build, the Wine prefix PREFIX,
-# the Russian locale and a display that goes when the script ends. Callers
-# set build and shots, and source scripts/wine-env.sh as well.
+# archive password of the build, the Wine prefix PREFIX-ARCH of the build's
+# architecture, the helper programs, the Russian locale and a display that
+# goes when the script ends. Callers set build and shots, and source
+# scripts/wine-env.sh as well.
 begin_install_tests() {  # begin_install_tests PREFIX
   rm -rf "$out"
   mkdir -p "$out" "$shots"
   password=$(archive_password "$build")
+  wine_env_init "$1" "$(exe_arch "$bin/setup.exe")" || return 1
   build_helpers || return 1
-  wine_env_init "$1"
   export LC_ALL=ru_RU.UTF-8
   trap stop_display EXIT
   start_display
 }
 
 # The install helpers (link reader, file holder, ...) under Wine.
-tools() { timeout 60 wine "$out/install_tools.exe" "$@" 2>/dev/null | tr -d '\r'; }
+tools() { timeout 60 "$WINE" "$out/install_tools.exe" "$@" 2>/dev/null | tr -d '\r'; }
 
 # The demo payload: the files the product profile expects (the programs its
 # shortcuts and associations point to, the kept Lectorn.ini), nested folders
@@ -95,14 +107,17 @@ make_dist() {  # make_dist DIST PAYLOAD [SETTINGS-TEXT]
   return 0
 }
 
-drv() {  # a driver command; its output lands in $out/drv.out
-  timeout 60 wine "$out/driver.exe" "$@" >"$out/drv.out" 2>&1
+drv() {  # a driver command; its output lands in $out/drv.out, in Unix lines
+  timeout 60 "$WINE" "$out/driver.exe" "$@" >"$out/drv.out" 2>&1
+  local rc=$?
+  sed -i 's/\r$//' "$out/drv.out"
+  return $rc
 }
 
 # Starts setup.exe of a distribution folder in the background; setup_pid is
 # the Wine launcher, which lives as long as setup.exe runs.
 start_setup() {  # start_setup DIST LOGNAME
-  (cd "$1" && exec timeout 300 wine setup.exe >"$out/$2.log" 2>&1) &
+  (cd "$1" && exec timeout 300 "$WINE" setup.exe >"$out/$2.log" 2>&1) &
   setup_pid=$!
 }
 

@@ -5,54 +5,34 @@
 # A small Win32 driver (driver.cpp) reads the windows and presses keys and
 # buttons. Screenshots of each window go to build/screenshots/.
 #
-# SETUP_WIN32_BIN selects the folder of setup.exe (default build/win32/bin).
+# SETUP_WIN_BIN selects the folder of setup.exe (default build/win64/bin).
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
-bin=${SETUP_WIN32_BIN:-$root/build/win32/bin}
+source "$root/tests/e2e/install_lib.sh"
+source "$root/scripts/wine-env.sh"
+bin=$(windows_bin)
 out=$root/build/e2e
 shots=$root/build/screenshots
 failures=0
 
 for exe in setup.exe setup_components.exe; do
-  [ -f "$bin/$exe" ] || { echo "e2e: $bin/$exe is missing (build the win32 preset)"; exit 1; }
+  [ -f "$bin/$exe" ] || { echo "e2e: $bin/$exe is missing (build the win64 or win32 preset)"; exit 1; }
 done
 rm -rf "$out"
 mkdir -p "$out" "$shots"
 
-i686-w64-mingw32-g++-posix -municode -O1 -static "$root/tests/e2e/driver.cpp" \
-  -o "$out/driver.exe" -luser32 -lgdi32 || exit 1
-
-source "$root/scripts/wine-env.sh"
-wine_env_init "$root/build/wine-e2e"
+wine_env_init "$root/build/wine-e2e" "$(exe_arch "$bin/setup.exe")" || exit 1
+build_driver || exit 1
 export LC_ALL=ru_RU.UTF-8
 
-# A display of our own.
-cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
-  xvfb_stop
-}
+# A display of our own; without a window manager Wine draws the frames itself.
+cleanup() { stop_display; }
 trap cleanup EXIT
-xvfb_start 91 "$out/xvfb.log"
-# Without a window manager Wine draws the frames itself.
-timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >"$out/reg.log" 2>&1
+start_display
 
 # ---------------------------------------------------------------- helpers
 
-drv() {  # driver command; its output lands in $out/drv.out
-  timeout 60 wine "$out/driver.exe" "$@" >"$out/drv.out" 2>&1
-}
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-ok() { echo "ok: $*"; }
-expect() {  # expect "what" "fixed text that drv.out must hold"
-  if grep -qF -- "$2" "$out/drv.out"; then ok "$1"; else
-    fail "$1: no line with [$2]"
-    sed 's/^/    | /' "$out/drv.out"
-  fi
-}
 row() {  # row "what" AWK-CONDITION: a control line of drv.out (tab-separated) must satisfy it
   if awk -F'\t' "$2 {f=1} END {exit !f}" "$out/drv.out"; then ok "$1"; else
     fail "$1: no control with $2"
@@ -62,9 +42,8 @@ row() {  # row "what" AWK-CONDITION: a control line of drv.out (tab-separated) m
 shot() { import -window root "$shots/$1.png" 2>/dev/null || fail "screenshot $1"; }
 step() { drv "$@" || fail "driver $*: $(cat "$out/drv.out")"; }
 start() {  # start DIST EXE
-  (cd "$1" && timeout 300 wine "$2" >"$out/$(basename "$1").log" 2>&1 &)
+  (cd "$1" && timeout 300 "$WINE" "$2" >"$out/$(basename "$1").log" 2>&1 &)
 }
-to1251() { iconv -f UTF-8 -t CP1251; }
 tab=$'\t'
 main='Mentorix Install - Программа установки'
 
@@ -287,13 +266,13 @@ else fail "components main window did not appear"; fi
 
 echo "== installation runs (tests/e2e/run_install.sh)"
 cleanup
-SETUP_WIN32_BIN=$bin "$root/tests/e2e/run_install.sh" || failures=$((failures + 1))
+SETUP_WIN_BIN=$bin "$root/tests/e2e/run_install.sh" || failures=$((failures + 1))
 
 echo "== runs with switches (tests/e2e/run_unattended.sh)"
-SETUP_WIN32_BIN=$bin "$root/tests/e2e/run_unattended.sh" || failures=$((failures + 1))
+SETUP_WIN_BIN=$bin "$root/tests/e2e/run_unattended.sh" || failures=$((failures + 1))
 
 echo "== DLL planting (tests/e2e/dll_planting.sh)"
-SETUP_WIN32_BIN=$bin "$root/tests/e2e/dll_planting.sh" || failures=$((failures + 1))
+SETUP_WIN_BIN=$bin "$root/tests/e2e/dll_planting.sh" || failures=$((failures + 1))
 
 echo "== screenshots in $shots"
 if [ "$failures" -ne 0 ]; then

@@ -5,24 +5,23 @@
 # back through IShellLinkA) and in the install log's bytes; the GUI driver
 # reads and answers the message boxes. Screenshots go to build/screenshots/.
 #
-# SETUP_WIN32_BUILD selects the Win32 build folder (default build/win32).
+# SETUP_WIN_BIN selects the folder of setup.exe (default build/win64/bin).
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
-# SETUP_WIN32_BIN (the folder of setup.exe) names the build folder as well.
-build=${SETUP_WIN32_BUILD:-$(dirname "${SETUP_WIN32_BIN:-$root/build/win32/bin}")}
-bin=$build/bin
+source "$root/tests/e2e/install_lib.sh"
+source "$root/scripts/wine-env.sh"
+bin=$(windows_bin)
+build=$(dirname "$bin")
 out=$root/build/e2e-install
 shots=$root/build/screenshots
 failures=0
 
-[ -f "$bin/setup.exe" ] || { echo "e2e: $bin/setup.exe is missing (build the win32 preset)"; exit 1; }
-source "$root/tests/e2e/install_lib.sh"
-source "$root/scripts/wine-env.sh"
+[ -f "$bin/setup.exe" ] || { echo "e2e: $bin/setup.exe is missing (build the win64 or win32 preset)"; exit 1; }
 begin_install_tests "$root/build/wine-e2e-install" || exit 1
 
 reg_value() {  # the default value of a key under HKEY_CLASSES_ROOT
-  timeout 60 wine reg query "HKCR\\$1" /ve >"$out/reg.out" 2>&1
+  timeout 60 "$WINE" reg query "HKCR\\$1" /ve >"$out/reg.out" 2>&1
   grep -a 'REG_SZ' "$out/reg.out" | LC_ALL=C sed 's/.*REG_SZ[[:space:]]*//' | tr -d '\r'
 }
 
@@ -125,7 +124,7 @@ dir='C:\e2e\held'
 target=$(unix_path "$dir")
 mkdir -p "$target"
 printf 'old variomat\r\n' >"$target/Variomat.exe"
-(timeout 300 wine "$out/install_tools.exe" hold "$dir\\Variomat.exe" "$dir\\release" >"$out/hold.log" 2>&1 &)
+(timeout 300 "$WINE" "$out/install_tools.exe" hold "$dir\\Variomat.exe" "$dir\\release" >"$out/hold.log" 2>&1 &)
 for _ in $(seq 100); do grep -q holding "$out/hold.log" 2>/dev/null && break; sleep 0.2; done
 retry="Ошибка при обновлении файла \"$dir\\Variomat.exe\". Возможно, прежняя версия файла используется в одном из работающих приложений. Закройте все приложения, кроме программы установки Mentorix, и повторите попытку обновления, нажав кнопку \"Повтор\".\r\nПри повторном возникновении ошибки нажмите кнопку \"Далее\"."
 if install held "$dir" "" 'Предупреждение'; then
@@ -153,7 +152,7 @@ dir='C:\e2e\held2'
 target=$(unix_path "$dir")
 mkdir -p "$target"
 printf 'old variomat\r\n' >"$target/Variomat.exe"
-(timeout 300 wine "$out/install_tools.exe" hold "$dir\\Variomat.exe" "$dir\\release" >"$out/hold2.log" 2>&1 &)
+(timeout 300 "$WINE" "$out/install_tools.exe" hold "$dir\\Variomat.exe" "$dir\\release" >"$out/hold2.log" 2>&1 &)
 for _ in $(seq 100); do grep -q holding "$out/hold2.log" 2>/dev/null && break; sleep 0.2; done
 if install held2 "$dir" "" 'Предупреждение'; then
   drv click 'Предупреждение' 'Далее'
@@ -270,7 +269,7 @@ make_volumes() {  # make_volumes DIST SETTINGS-TEXT
   printf '%s' "$2" | sed 's/\\r\\n/\r\n/g' >"$dist/setup_volumes.ini"
 }
 start_volumes() {  # start_volumes DIST LOGNAME
-  (cd "$1" && exec timeout 300 wine setup_volumes.exe >"$out/$2.log" 2>&1) &
+  (cd "$1" && exec timeout 300 "$WINE" setup_volumes.exe >"$out/$2.log" 2>&1) &
   setup_pid=$!
 }
 if [ -f "$bin/setup_volumes.exe" ]; then

@@ -5,22 +5,25 @@
 # runs). Also a distribution of two volumes made by scripts/make-dist.sh.
 # Uses the Wine prefix of run_install.sh, after it, with folders of its own.
 #
-# SETUP_WIN32_BUILD selects the Win32 build folder (default build/win32).
+# SETUP_WIN_BIN selects the folder of setup.exe (default build/win64/bin).
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
-build=${SETUP_WIN32_BUILD:-$(dirname "${SETUP_WIN32_BIN:-$root/build/win32/bin}")}
-bin=$build/bin
+source "$root/tests/e2e/install_lib.sh"
+source "$root/scripts/wine-env.sh"
+bin=$(windows_bin)
+build=$(dirname "$bin")
 out=$root/build/e2e-unattended
 shots=$root/build/screenshots
 failures=0
 
 for exe in setup.exe setup_components.exe setup_volumes.exe; do
-  [ -f "$bin/$exe" ] || { echo "e2e: $bin/$exe is missing (build the win32 preset)"; exit 1; }
+  [ -f "$bin/$exe" ] || { echo "e2e: $bin/$exe is missing (build the win64 or win32 preset)"; exit 1; }
 done
-source "$root/tests/e2e/install_lib.sh"
-source "$root/scripts/wine-env.sh"
 begin_install_tests "$root/build/wine-e2e-install" || exit 1
+# The prefix outlives a run: folders and logs of an earlier one (a held
+# file's release mark among them) must not decide this one.
+rm -rf "$(unix_path 'C:\e2e-q')"
 
 winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 
@@ -28,7 +31,7 @@ winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 # waits for it; rc is its exit code.
 run_line() {  # run_line DIST 'setup.exe /SWITCH ...'
   printf '%s' "$2" >"$out/line.txt"
-  (cd "$1" && timeout 300 wine "$out/install_tools.exe" exec "$(winpath "$out/line.txt")" \
+  (cd "$1" && timeout 300 "$WINE" "$out/install_tools.exe" exec "$(winpath "$out/line.txt")" \
     >"$out/run_line.log" 2>&1)
   rc=$?
 }
@@ -37,7 +40,7 @@ run_line() {  # run_line DIST 'setup.exe /SWITCH ...'
 launch() {  # launch DIST EXE ARGS...
   local dist=$1
   shift
-  (cd "$dist" && exec timeout 300 wine "$@" >"$out/launch.log" 2>&1) &
+  (cd "$dist" && exec timeout 300 "$WINE" "$@" >"$out/launch.log" 2>&1) &
   setup_pid=$!
 }
 finish() {
@@ -47,7 +50,7 @@ finish() {
 # The driver samples the visible top-level windows from watch_start to watch_stop.
 watch_start() {
   rm -f "$out/stop" "$out/watch.out"
-  (timeout 600 wine "$out/driver.exe" watch "$(winpath "$out/stop")" >"$out/watch.out" 2>&1 &)
+  (timeout 600 "$WINE" "$out/driver.exe" watch "$(winpath "$out/stop")" >"$out/watch.out" 2>&1 &)
   for _ in $(seq 300); do grep -q watching "$out/watch.out" 2>/dev/null && return; sleep 0.1; done
   fail "the window watch did not start"
 }
@@ -96,7 +99,7 @@ check "same files as the interactive run" diff -r -x mtxvlm.log "$(unix_path "$r
 LC_ALL=C sed "s/C:\\\\e2e-q\\\\interactive/C:\\\\Program Files\\\\Volmarix/g" \
   "$(unix_path "$ref")/UNINST/mtxvlm.log" >"$out/expected-uninst.log"
 check "same install log bytes" cmp "$out/expected-uninst.log" "$target/UNINST/mtxvlm.log"
-timeout 60 wine reg query 'HKCR\vmv\Shell\Open\command' /ve >"$out/reg.out" 2>&1
+timeout 60 "$WINE" reg query 'HKCR\vmv\Shell\Open\command' /ve >"$out/reg.out" 2>&1
 check "association written" grep -qF "\"$dir\\Variomat.exe\" \"%1\"" "$out/reg.out"
 user=$(whoami)
 group="C:\\users\\$user\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Mentorix for Volmar"
@@ -115,7 +118,7 @@ dir='C:\e2e-q\held'
 target=$(unix_path "$dir")
 mkdir -p "$target"
 printf 'old variomat\r\n' >"$target/Variomat.exe"
-(timeout 300 wine "$out/install_tools.exe" hold "$dir\\Variomat.exe" "$dir\\release" >"$out/hold.log" 2>&1 &)
+(timeout 300 "$WINE" "$out/install_tools.exe" hold "$dir\\Variomat.exe" "$dir\\release" >"$out/hold.log" 2>&1 &)
 for _ in $(seq 100); do grep -q holding "$out/hold.log" 2>/dev/null && break; sleep 0.2; done
 make_dist "$out/silent" "$out/payload"
 watch_start
