@@ -6,30 +6,43 @@
 # product went, the install log, the registry keys it wrote and the path of
 # a screenshot of the final report.
 #
-# SETUP_WIN32_BUILD selects the Win32 build folder (default build/win32).
+# It builds the Windows program this machine can run under Wine: the 64-bit
+# one (win64 preset), or the 32-bit one where only the 32-bit Wine runs.
+# SETUP_WIN_BIN selects another build's bin folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-build=${SETUP_WIN32_BUILD:-$root/build/win32}
 out=$root/build/demo
-bin=$build/bin
 
 [ "$(id -u)" = 0 ] && bash scripts/setup-deps.sh
+source "$root/scripts/wine-env.sh"
 
-echo "== build: setup.exe"
-if [ "$build" = "$root/build/win32" ]; then
-  cmake --preset win32 >"$root/build-demo-configure.log" 2>&1 ||
+if [ -n "${SETUP_WIN_BIN:-}" ]; then
+  bin=$SETUP_WIN_BIN
+  build=$(dirname "$bin")
+else
+  arch=$(wine_runnable_arch) || {
+    echo "demo: no Windows build can run under Wine here: $(wine_skip_reason win64)"
+    exit 1
+  }
+  build=$root/build/$arch
+  bin=$build/bin
+  echo "== build: setup.exe ($arch preset)"
+  cmake --preset "$arch" >"$root/build-demo-configure.log" 2>&1 ||
     { cat "$root/build-demo-configure.log"; exit 1; }
   rm -f "$root/build-demo-configure.log"
+  cmake --build "$build" -j2 --target setup
 fi
-cmake --build "$build" -j2 --target setup
 
 source "$root/tests/e2e/install_lib.sh"
-source "$root/scripts/wine-env.sh"
 rm -rf "$out"
 mkdir -p "$out"
 password=$(archive_password "$build")
 [ -n "$password" ] || { echo "demo: no SETUP_ARCHIVE_PASSWORD in $build/CMakeCache.txt"; exit 1; }
+# A fresh Wine prefix for every demo, so that the run starts from scratch.
+arch=$(exe_arch "$bin/setup.exe")
+rm -rf "$root/build/wine-demo-$arch"
+wine_env_init "$root/build/wine-demo" "$arch"
 build_helpers
 
 echo "== demo distribution: $out/dist"
@@ -37,9 +50,6 @@ make_payload "$out/payload"
 make_dist "$out/dist" "$out/payload" '[Main]\r\nAutoRun=1\r\n'
 ls -l "$out/dist"
 
-# A fresh Wine prefix for every demo, so that the run starts from scratch.
-rm -rf "$root/build/wine-demo"
-wine_env_init "$root/build/wine-demo"
 export LC_ALL=ru_RU.UTF-8
 trap stop_display EXIT
 start_display
@@ -77,7 +87,7 @@ echo "== registry keys written under HKEY_CLASSES_ROOT"
 for ext in vlmgroup vmv var extv vmt; do
   for key in ".$ext" "$ext" "$ext\\DefaultIcon" "$ext\\Shell" "$ext\\Shell\\Open" \
     "$ext\\Shell\\Open\\command"; do
-    timeout 60 wine reg query "HKCR\\$key" /ve >"$out/reg.out" 2>&1 || true
+    timeout 60 "$WINE" reg query "HKCR\\$key" /ve >"$out/reg.out" 2>&1 || true
     value=$(grep -a 'REG_SZ' "$out/reg.out" | LC_ALL=C sed 's/.*REG_SZ[[:space:]]*//' | tr -d '\r')
     printf '  HKCR\\%-28s %s\n' "$key" "$value"
   done
