@@ -26,8 +26,9 @@
 # zipx extracting the same volume; the installation may take at most 1.15
 # times as long. Both results are compared with the corpus once.
 #
-# zipx.exe, the 32-bit build, runs under Wine as an extra column where Wine
-# can run (informative: Wine's file I/O is not the engine's).
+# zipx.exe runs under Wine as an extra column (informative: Wine's file I/O
+# is not the engine's): the 64-bit build, or the 32-bit one where only the
+# 32-bit Wine runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -49,15 +50,15 @@ setup_password=$(sed -n 's/^SETUP_ARCHIVE_PASSWORD:[A-Z]*=//p' "$bench/CMakeCach
 
 source scripts/wine-env.sh
 zipx_exe=
-if wine_can_run; then
-  echo "== build: zipx.exe (win32 preset) for the Wine column"
-  { [ -f build/win32/CMakeCache.txt ] || cmake --preset win32; } >"$bench/win32.log" 2>&1 &&
-    cmake --build build/win32 -j2 --target zipx >>"$bench/win32.log" 2>&1 ||
-    { tail -n 30 "$bench/win32.log"; exit 1; }
-  wine_env_init "$bench/wine"
-  zipx_exe=$root/build/win32/bin/zipx.exe
+if arch=$(wine_runnable_arch); then
+  echo "== build: zipx.exe ($arch preset) for the Wine column"
+  { [ -f build/$arch/CMakeCache.txt ] || cmake --preset $arch; } >"$bench/$arch.log" 2>&1 &&
+    cmake --build build/$arch -j2 --target zipx >>"$bench/$arch.log" 2>&1 ||
+    { tail -n 30 "$bench/$arch.log"; exit 1; }
+  wine_env_init "$bench/wine" $arch
+  zipx_exe=$root/build/$arch/bin/zipx.exe
 else
-  echo "== zipx.exe under Wine: column skipped, Wine cannot run here: $(wine_skip_reason)"
+  echo "== zipx.exe under Wine: column skipped, Wine cannot run here: $(wine_skip_reason win64)"
 fi
 
 corpus=$bench/corpus
@@ -166,6 +167,7 @@ python3 - "$bench" "$repeats" "$password" "$setup_password" "$zipx_exe" <<'EOF'
 import filecmp, os, resource, shutil, statistics, subprocess, sys, time
 
 bench, repeats, password, setup_password, zipx_exe = sys.argv[1:6]
+wine = os.environ.get("WINE", "wine")
 repeats = int(repeats)
 zipx = os.path.join(bench, "bin", "zipx")
 mem_file = os.path.join(bench, "peak.txt")
@@ -220,7 +222,7 @@ def tools(archive, encrypted, out_dir):
         t["7z"] = ["7z", "x", "-y", "-o" + out_dir] + (["-p" + password] if encrypted else []) + [archive]
     if zipx_exe:
         win = lambda p: "Z:" + p.replace("/", "\\")
-        t["wine"] = ["wine", zipx_exe, "extract"] + pw + ["-d", win(out_dir), win(archive)]
+        t["wine"] = [wine, zipx_exe, "extract"] + pw + ["-d", win(out_dir), win(archive)]
     return t
 
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Makes a distribution folder that the installer reads correctly:
 #
-#   scripts/make-dist.sh PAYLOAD_DIR OUT_DIR [--volume-size MB] [--password-from BUILD_DIR]
-#                        [--volumes N] [--setup EXE] [--readme FILE] [--license FILE]
+#   scripts/make-dist.sh PAYLOAD_DIR OUT_DIR [--volume-size MB] [--arch win32|win64]
+#                        [--password-from BUILD_DIR] [--volumes N] [--setup EXE]
+#                        [--readme FILE] [--license FILE]
 #
 # PAYLOAD_DIR holds the files to install, laid out as they go below the
 # install folder (a top-level SYSTEM folder goes to the Windows system
@@ -12,7 +13,8 @@
 #     the volume size, an empty folder, a link, names that differ only in case;
 #   - packs the payload with Info-ZIP zip, encrypted with the password the
 #     installer was built with (SETUP_ARCHIVE_PASSWORD in BUILD_DIR's CMake
-#     cache, default build/win32), without folder entries and with member
+#     cache; BUILD_DIR is build/ARCH, default build/win32: the 32-bit
+#     installer runs on every Windows, 32- and 64-bit), without folder entries and with member
 #     names in code page 866, into N volumes (default 1, as the shipped
 #     product reads: the count is fixed in the product profile) of at most MB
 #     megabytes each: SETUP.dat, SETUP.dat2, ... named after the installer,
@@ -27,7 +29,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 usage() {
-  sed -n '4,5p' "$0" | sed 's/^# *//' >&2
+  sed -n '4,6p' "$0" | sed 's/^# *//' >&2
   exit 2
 }
 die() {
@@ -43,6 +45,10 @@ while [ $# -gt 0 ]; do
   [ $# -ge 2 ] || usage
   case $1 in
     --volume-size) size=$2 ;;
+    --arch)
+      [[ $2 =~ ^win(32|64)$ ]] || die "--arch takes win32 or win64: $2"
+      build=$root/build/$2
+      ;;
     --password-from) build=$2 ;;
     --volumes) volumes=$2 ;;
     --setup) setup=$2 ;;
@@ -58,7 +64,7 @@ zipx=${ZIPX:-$root/build/native/bin/zipx}
 [ -d "$payload" ] || die "no payload folder $payload"
 [[ $size =~ ^[0-9]+(\.[0-9]+)?$ ]] || die "--volume-size takes megabytes, e.g. 1.44: $size"
 [[ $volumes =~ ^[1-9][0-9]*$ ]] || die "--volumes takes a count of 1 or more: $volumes"
-[ -f "$setup" ] || die "no installer $setup (build the win32 preset, or give --setup)"
+[ -f "$setup" ] || die "no installer $setup (build the preset of --arch, or give --setup)"
 [ -f "$build/CMakeCache.txt" ] || die "no CMake cache in $build for the archive password"
 password=$(sed -n 's/^SETUP_ARCHIVE_PASSWORD:[A-Z]*=//p' "$build/CMakeCache.txt")
 [[ $password =~ ^[0-9]{34}$ ]] || die "no 34-digit SETUP_ARCHIVE_PASSWORD in $build/CMakeCache.txt"
