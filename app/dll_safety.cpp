@@ -1,8 +1,8 @@
 #include "app/dll_safety.h"
 
-#include <windows.h>
-
 #include <string>
+
+#include "platform/win32/windows_api.h"
 
 #ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800

@@ -296,7 +296,9 @@ bool TInflater::Dynamic() {
   uint8_t lengths[kMaxLitCodes + kMaxDistCodes] = {};
   {
     uint8_t clLengths[kCodeLengthCodes] = {};
-    for (unsigned i = 0; i < hclen; ++i) clLengths[kCodeLengthOrder[i]] = br_.Take(3);
+    // Each code length is three bits wide, so it fits a byte.
+    for (unsigned i = 0; i < hclen; ++i)
+      clLengths[kCodeLengthOrder[i]] = static_cast<uint8_t>(br_.Take(3));
     THuffTable cl;
     THuffStatus built =
         BuildHuffTable(clLengths, kCodeLengthCodes, kCodeLengthCodes, nullptr, nullptr, 7, cl);

@@ -112,7 +112,7 @@ std::string ApplyArgument(const std::string& arg, SetupSwitches& s) {
     if (name == candidate.name) entry = &candidate;
   }
   if (!entry) return unknown;
-  const std::string shown = "/" + std::string(entry->name);
+  const std::string shown = std::string("/") + entry->name;
   if (!entry->takesValue) {
     if (eq != std::string::npos)
       return Cp1251("Параметр ") + shown + Cp1251(" не имеет значения: ") + arg;

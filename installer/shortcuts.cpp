@@ -84,8 +84,9 @@ void TInstF3::CreateShortcuts() {
     if (files.FileExists(s.Target)) {
       const std::string linkPath = s.LinkDir + "\\" + s.LinkName + ".lnk";
       if (files.DirectoryExists(s.LinkDir) && PlaceShortcut(s, linkPath)) {
-        Record(SavedLinkPath(linkPath));
-        LogEvent(log_event::kShortcut, "\"" + SavedLinkPath(linkPath) + "\": made");
+        const std::string saved = SavedLinkPath(linkPath);
+        Record(saved);
+        LogEvent(log_event::kShortcut, "\"" + saved + "\": made");
       } else {
         FailedShortcuts += "\"" + s.LinkDir + "\\" + s.LinkName + "\", ";
         LogEvent(log_event::kShortcut, "\"" + linkPath + "\": could not be made");

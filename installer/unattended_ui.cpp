@@ -12,7 +12,8 @@ namespace installer {
 namespace {
 
 std::string BoxDescription(const platform::MessageBoxRequest& request) {
-  return "[" + platform::MessageCaption(request.kind, request.caption) + "] " + request.text;
+  const std::string caption = platform::MessageCaption(request.kind, request.caption);
+  return "[" + caption + "] " + request.text;
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 #include "platform/profile_string.h"
 
-#include <windows.h>
-
 #include <vector>
+
+#include "platform/win32/windows_api.h"
 
 namespace platform {
 

@@ -22,6 +22,19 @@
 #undef OemToAnsi
 #undef ReplaceFile
 
+// A window procedure, a user-data pointer or an instance handle is as wide as
+// a pointer; the LONG slots of these functions would cut it to 32 bits on
+// 64-bit Windows. Code uses the ...LongPtrA forms, which the 32-bit headers
+// map to these names by macros defined above; the poison does not reach into
+// such earlier macros, only into code written after this point.
+#undef GetWindowLong
+#undef SetWindowLong
+#undef GetClassLong
+#undef SetClassLong
+#pragma GCC poison GetWindowLong GetWindowLongA GetWindowLongW SetWindowLong SetWindowLongA
+#pragma GCC poison SetWindowLongW GetClassLong GetClassLongA GetClassLongW SetClassLong
+#pragma GCC poison SetClassLongA SetClassLongW
+
 namespace platform::win32 {
 
 // The system's text for an error code, as the run-time library gives it:

@@ -3,11 +3,11 @@
 // (Wine under Xvfb); skipped without one.
 #ifdef _WIN32
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <thread>
 
 #include "platform/platform.h"
+#include "platform/win32/windows_api.h"
 #include "tests/common/test_paths.h"
 
 namespace {

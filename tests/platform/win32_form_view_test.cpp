@@ -5,7 +5,8 @@
 // (Wine under Xvfb); skipped without one.
 #ifdef _WIN32
 #include <gtest/gtest.h>
-#include <windows.h>
+
+#include "platform/win32/windows_api.h"
 // After <windows.h>.
 #include <commctrl.h>
 

@@ -2,10 +2,6 @@
 // reads the captions of its buttons and presses one. Needs a display (Wine
 // under Xvfb); skipped without one.
 #ifdef _WIN32
-#include <windows.h>
-// After <windows.h>: the seam's method names collide with its macros.
-#undef MessageBox
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -13,6 +9,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32/windows_api.h"
 #include "support/cp1251.h"
 
 namespace {

@@ -109,7 +109,8 @@ TEST(BufferStreamSeek, OriginsAndDistancesFromTheEnd) {
     ASSERT_EQ(s.Read(buf, 100), 100);
     EXPECT_EQ(s.Seek(c.offset, c.origin), c.expected) << c.offset << "/" << c.origin;
     const int32_t n = s.Read(buf, 10);
-    EXPECT_EQ(std::string(buf, n), data.substr(c.expected, 10)) << c.offset << "/" << c.origin;
+    EXPECT_EQ(std::string(buf, n), data.substr(size_t(c.expected), 10))
+        << c.offset << "/" << c.origin;
   }
 }
 
@@ -146,7 +147,8 @@ TEST(BufferStreamSeek, WithinTheReadBlockTakesNoFurtherRead) {
 TEST(BufferStreamSeek, UnknownOriginRaisesTheBaseExceptionWithTheNumber) {
   TMemoryStream inner("abc");
   TS_BufferStream s(&inner);
-  for (uint16_t origin : {3, 7, 65535}) {
+  const uint16_t origins[] = {3, 7, 65535};
+  for (uint16_t origin : origins) {
     try {
       s.Seek(0, origin);
       FAIL() << "no exception for origin " << origin;
