@@ -3,7 +3,7 @@
 # texts and layout, the close confirmation, the text viewer, the missing
 # archive message, a stop of the Install command and the component chooser.
 # A small Win32 driver (driver.cpp) reads the windows and presses keys and
-# buttons. Screenshots of each window go to build/screenshots/.
+# buttons. Screenshots of each window go to build/screenshots/BUILD/.
 #
 # SETUP_WIN_BIN selects the folder of setup.exe (default build/win64/bin).
 set -uo pipefail
@@ -13,7 +13,7 @@ source "$root/tests/e2e/install_lib.sh"
 source "$root/scripts/wine-env.sh"
 bin=$(windows_bin)
 out=$root/build/e2e
-shots=$root/build/screenshots
+shots=$root/build/screenshots/$(basename "$(dirname "$bin")")  # one folder per build
 failures=0
 
 for exe in setup.exe setup_components.exe; do

@@ -3,7 +3,7 @@
 # Xvfb, each case in a fresh distribution folder and a fresh install folder.
 # Results are checked on disk, in the Wine registry, in the .lnk files (read
 # back through IShellLinkA) and in the install log's bytes; the GUI driver
-# reads and answers the message boxes. Screenshots go to build/screenshots/.
+# reads and answers the message boxes. Screenshots go to build/screenshots/BUILD/.
 #
 # SETUP_WIN_BIN selects the folder of setup.exe (default build/win64/bin).
 set -uo pipefail
@@ -14,7 +14,7 @@ source "$root/scripts/wine-env.sh"
 bin=$(windows_bin)
 build=$(dirname "$bin")
 out=$root/build/e2e-install
-shots=$root/build/screenshots
+shots=$root/build/screenshots/$(basename "$(dirname "$bin")")  # one folder per build
 failures=0
 
 [ -f "$bin/setup.exe" ] || { echo "e2e: $bin/setup.exe is missing (build the win64 or win32 preset)"; exit 1; }

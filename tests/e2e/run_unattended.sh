@@ -14,7 +14,7 @@ source "$root/scripts/wine-env.sh"
 bin=$(windows_bin)
 build=$(dirname "$bin")
 out=$root/build/e2e-unattended
-shots=$root/build/screenshots
+shots=$root/build/screenshots/$(basename "$(dirname "$bin")")  # one folder per build
 failures=0
 
 for exe in setup.exe setup_components.exe setup_volumes.exe; do
