@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32/call_count.h"
 #include "platform/win32/win32.h"
 #include "platform/win32/windows_api.h"
 
@@ -85,11 +86,13 @@ class Win32File : public File {
   }
 
   bool GetDosTime(uint32_t& dosDateTime) override {
+    CountCall(CallKind::Time);
     FILETIME write;
     return GetFileTime(h_, nullptr, nullptr, &write) && DosFromFileTime(write, dosDateTime);
   }
 
   bool SetDosTime(uint32_t dosDateTime) override {
+    CountCall(CallKind::Time);
     FILETIME write;
     return FileTimeFromDos(dosDateTime, write) && SetFileTime(h_, nullptr, nullptr, &write);
   }
@@ -100,7 +103,10 @@ class Win32File : public File {
   // archive's values would need translating first.
   bool SetAttributes(uint32_t /*attributes*/) override { return false; }
 
-  bool Flush() override { return Check(FlushFileBuffers(h_)); }
+  bool Flush() override {
+    CountCall(CallKind::Flush);
+    return Check(FlushFileBuffers(h_));
+  }
 
  private:
   HANDLE h_;
@@ -129,7 +135,15 @@ class Win32Files : public Files {
         access = GENERIC_WRITE;
         share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
         break;
+      case OpenMode::Append:
+        // Without FILE_WRITE_DATA every WriteFile goes to the end of the
+        // file as it is at that moment, in one step.
+        access = FILE_APPEND_DATA;
+        share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+        disposition = OPEN_ALWAYS;
+        break;
     }
+    CountCall(disposition == OPEN_EXISTING ? CallKind::Open : CallKind::Create);
     HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
                            nullptr);
     if (h == INVALID_HANDLE_VALUE) {
@@ -143,50 +157,66 @@ class Win32Files : public Files {
   // Existence tests run on any drive letter (the start-up scan, the folder
   // chooser): an empty removable drive must answer "no" without a prompt.
   bool FileExists(const std::string& path) override {
+    CountCall(CallKind::Probe);
     QuietCriticalErrors quiet;
     const DWORD a = GetFileAttributesA(path.c_str());
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
   }
 
   bool DirectoryExists(const std::string& path) override {
+    CountCall(CallKind::Probe);
     QuietCriticalErrors quiet;
     const DWORD a = GetFileAttributesA(path.c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
   }
 
   bool CreateDir(const std::string& path) override {
+    CountCall(CallKind::Folder);
     return Check(CreateDirectoryA(path.c_str(), nullptr));
   }
 
-  bool DeleteFile(const std::string& path) override { return Check(DeleteFileA(path.c_str())); }
-  bool RemoveDir(const std::string& path) override { return RemoveDirectoryA(path.c_str()) != 0; }
+  bool DeleteFile(const std::string& path) override {
+    CountCall(CallKind::Delete);
+    return Check(DeleteFileA(path.c_str()));
+  }
+  bool RemoveDir(const std::string& path) override {
+    CountCall(CallKind::Delete);
+    return RemoveDirectoryA(path.c_str()) != 0;
+  }
   bool MoveFile(const std::string& from, const std::string& to) override {
+    CountCall(CallKind::Move);
     return Check(MoveFileA(from.c_str(), to.c_str()));
   }
   // Windows refuses to move over a read-only file; Wine lets the move
   // through. The target's attributes are asked first so that a read-only
   // target is kept on both, as the contract says.
   bool ReplaceFile(const std::string& from, const std::string& to) override {
+    CountCall(CallKind::Attributes);
     const DWORD target = GetFileAttributesA(to.c_str());
     if (target != INVALID_FILE_ATTRIBUTES && (target & FILE_ATTRIBUTE_READONLY)) {
       lastFailure = ERROR_ACCESS_DENIED;
       return false;
     }
+    CountCall(CallKind::Move);
     return Check(
         MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
   }
   bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override {
+    CountCall(CallKind::Copy);
     return Check(CopyFileA(from.c_str(), to.c_str(), failIfExists));
   }
   uint32_t GetAttributes(const std::string& path) override {
+    CountCall(CallKind::Attributes);
     QuietCriticalErrors quiet;
     return GetFileAttributesA(path.c_str());
   }
   bool SetAttributes(const std::string& path, uint32_t attributes) override {
+    CountCall(CallKind::Attributes);
     return SetFileAttributesA(path.c_str(), attributes) != 0;
   }
 
   bool GetDosTime(const std::string& path, uint32_t& dosDateTime) override {
+    CountCall(CallKind::Time);
     WIN32_FILE_ATTRIBUTE_DATA data;
     return GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
            DosFromFileTime(data.ftLastWriteTime, dosDateTime);
@@ -202,6 +232,7 @@ class Win32Files : public Files {
     WIN32_FIND_DATAA fd;
     const std::string sep = !folder.empty() && folder.back() == '\\' ? "" : "\\";
     QuietCriticalErrors quiet;
+    CountCall(CallKind::Enumerate);
     HANDLE h = FindFirstFileA((folder + sep + mask).c_str(), &fd);
     if (h == INVALID_HANDLE_VALUE) return result;
     do {
