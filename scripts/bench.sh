@@ -46,7 +46,8 @@ fi
 cmake "$bench" >>"$bench/configure.log" 2>&1
 cmake --build "$bench" -j2 --target zipx setup_native >"$bench/build.log" 2>&1 ||
   { tail -n 30 "$bench/build.log"; exit 1; }
-setup_password=$(sed -n 's/^SETUP_ARCHIVE_PASSWORD:[A-Z]*=//p' "$bench/CMakeCache.txt")
+archive_password_of() { sed -n 's/^SETUP_ARCHIVE_PASSWORD:[A-Z]*=//p' "$1/CMakeCache.txt"; }
+setup_password=$(archive_password_of "$bench")
 
 source scripts/wine-env.sh
 zipx_exe=
@@ -162,8 +163,26 @@ if [ ! -f dist/setup.dat ]; then
     --setup setup.exe >dist.log 2>&1 || { cat dist.log; exit 1; }
 fi
 
+# The Windows program's installation under Wine: the same volume beside the
+# setup.exe of the build whose zipx.exe runs, when both have one password.
+wine_dist=
+if [ -n "$zipx_exe" ]; then
+  if [ "$(archive_password_of "$root/build/$arch")" = "$setup_password" ]; then
+    cmake --build "$root/build/$arch" -j2 --target setup >>"$bench/$arch.log" 2>&1 ||
+      { tail -n 30 "$bench/$arch.log"; exit 1; }
+    wine_dist=$bench/wine-dist
+    rm -rf "$wine_dist"
+    mkdir -p "$wine_dist"
+    cp dist/setup.dat "$wine_dist/"
+    cp "$root/build/$arch/bin/setup.exe" "$wine_dist/"
+  else
+    echo "== installation under Wine: row skipped, build/$arch has another archive password"
+  fi
+fi
+
 echo "== timing ($repeats rounds each, tools alternating)"
-python3 - "$bench" "$repeats" "$password" "$setup_password" "$zipx_exe" <<'EOF'
+status=0
+python3 - "$bench" "$repeats" "$password" "$setup_password" "$zipx_exe" <<'EOF' || status=$?
 import filecmp, os, resource, shutil, statistics, subprocess, sys, time
 
 bench, repeats, password, setup_password, zipx_exe = sys.argv[1:6]
@@ -343,3 +362,13 @@ for name, cmd in ceiling.items():
 shutil.rmtree(out_dir, ignore_errors=True)
 sys.exit(1 if failed else 0)
 EOF
+
+if [ -n "$wine_dist" ]; then
+  echo "== the whole installation under Wine ($arch, persistent wineserver)"
+  wineserver -p
+  ZIPX_EXE=$zipx_exe SETUP_PASSWORD=$setup_password python3 "$root/scripts/bench_wine.py" \
+    "$bench" "$repeats" "$wine_dist" "$bench/corpus" "${BENCH_OUT:-/dev/shm}/zipx-bench-wine.$$" ||
+    status=1
+  wineserver -k || true
+fi
+exit $status
