@@ -19,8 +19,9 @@
 # libdeflate-gunzip | tar x on the same data as one .tar.gz, and a plain
 # tar x of the uncompressed .tar.
 #
-# The whole installation: the corpus packed as a distribution
-# (scripts/make-dist.sh, with the password of this build) is installed by
+# The whole installation: the corpus packed as a distribution volume
+# (scripts/make_dist.py, as make-dist.sh packs it, with the password of this
+# build) is installed by
 # setup_native (the installer's program on the posix platform: staging,
 # placement of every file, the install log) in an unattended run, against
 # zipx extracting the same volume; the installation may take at most 1.15
@@ -156,11 +157,16 @@ if [ ! -f deflate.zip ]; then
   gzip -6 -c corpus.tar >corpus.tar.gz
 fi
 if [ ! -f dist/setup.dat ]; then
-  echo "== distribution (scripts/make-dist.sh)"
+  echo "== distribution volume (scripts/make_dist.py)"
   rm -rf dist
-  printf 'MZ' >setup.exe  # make-dist ships the installer; setup_native stands in for it
-  ZIPX=$bench/bin/zipx "$root/scripts/make-dist.sh" corpus dist --password-from "$bench" \
-    --setup setup.exe >dist.log 2>&1 || { cat dist.log; exit 1; }
+  mkdir dist
+  # make-dist.sh ships only a Windows installer whose build identity names
+  # this password, and this build makes none: the volume is packed and
+  # verified as make-dist.sh does, and setup_native stands in for setup.exe.
+  printf 'MZ' >dist/setup.exe
+  { python3 "$root/scripts/make_dist.py" pack corpus dist setup 1 0 "$setup_password" &&
+    python3 "$root/scripts/make_dist.py" verify corpus dist setup 1 0 "$setup_password" \
+      "$bench/bin/zipx"; } >dist.log 2>&1 || { cat dist.log; exit 1; }
 fi
 
 # The Windows program's installation under Wine: the same volume beside the

@@ -13,7 +13,7 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok ins
 # regedit, ...). Both MinGW-w64 compilers build everything everywhere.
 for p in cmake make g++ python3 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 xvfb \
          googletest clang libclang-rt-14-dev lld zlib1g-dev zip unzip locales xauth imagemagick \
-         x11-utils libdeflate-tools p7zip-full hyperfine; do
+         x11-utils libdeflate-tools p7zip-full hyperfine osslsigncode; do
   have "$p" || need_pkgs+=("$p")
 done
 # The 32-bit Wine only where the kernel starts 32-bit programs: elsewhere
