@@ -5,6 +5,7 @@
 #   2. the same unit tests as Windows exes under Wine (ANSI code page 1251)
 #   3. end to end: the real setup.exe under Wine (tests/e2e/run.sh)
 #   4. a short run of every fuzz target
+# and the release tooling's checks (tests/dist) after layer 1.
 # Layers 2 and 3 run for every Windows build this machine can run: win64
 # wherever Wine runs, win32 too where the kernel runs 32-bit programs.
 set -euo pipefail
@@ -28,6 +29,11 @@ native_run=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' 
 # ctest counts a skipped test among those that passed and lists it as "(Skipped)".
 native_skipped=$(grep -c '(Skipped)' build/native/ctest.log || true)
 native_passed=$((${native_run:-0} - native_skipped))
+
+echo "== release tooling: tests/dist/make_dist_test.sh"
+tests/dist/make_dist_test.sh | tee build/layer.log
+dist_passed=$(grep -c '^ok: ' build/layer.log || true)
+dist_skipped=$(grep -c '^skip: ' build/layer.log || true)
 
 source scripts/wine-env.sh
 windows_builds=()
@@ -94,7 +100,7 @@ echo "== layer 4: scripts/fuzz-smoke.sh"
 scripts/fuzz-smoke.sh
 
 ran_on=${windows_builds[*]:-none}
-skipped=$((native_skipped + wine_skipped + e2e_skipped))
-echo "== all test layers passed (native $native_passed, unit tests under Wine $wine_passed, end-to-end checks $e2e_passed; Windows builds run: ${ran_on// /, }; skipped: native $native_skipped, Wine $wine_skipped, end-to-end $e2e_skipped)"
+skipped=$((native_skipped + dist_skipped + wine_skipped + e2e_skipped))
+echo "== all test layers passed (native $native_passed, release tooling $dist_passed, unit tests under Wine $wine_passed, end-to-end checks $e2e_passed; Windows builds run: ${ran_on// /, }; skipped: native $native_skipped, release tooling $dist_skipped, Wine $wine_skipped, end-to-end $e2e_skipped)"
 [ "$skipped" = 0 ] || echo "   (tests that need ../shared/testdata are skipped where it is absent; see the logs for each reason)"
-echo "$((native_passed + wine_passed + e2e_passed)) passed, 0 failed, $skipped skipped"
+echo "$((native_passed + dist_passed + wine_passed + e2e_passed)) passed, 0 failed, $skipped skipped"
