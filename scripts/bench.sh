@@ -188,10 +188,12 @@ fi
 
 echo "== timing ($repeats rounds each, tools alternating)"
 status=0
-python3 - "$bench" "$repeats" "$password" "$setup_password" "$zipx_exe" <<'EOF' || status=$?
-import filecmp, os, resource, shutil, statistics, subprocess, sys, time
+BENCH_SCRIPTS=$root/scripts python3 - "$bench" "$repeats" "$password" "$setup_password" "$zipx_exe" <<'EOF' || status=$?
+import os, resource, shutil, statistics, subprocess, sys, time
 
 bench, repeats, password, setup_password, zipx_exe = sys.argv[1:6]
+sys.path.insert(0, os.environ["BENCH_SCRIPTS"])
+from bench_tree import same_tree
 wine = os.environ.get("WINE", "wine")
 repeats = int(repeats)
 zipx = os.path.join(bench, "bin", "zipx")
@@ -249,24 +251,6 @@ def tools(archive, encrypted, out_dir):
         win = lambda p: "Z:" + p.replace("/", "\\")
         t["wine"] = [wine, zipx_exe, "extract"] + pw + ["-d", win(out_dir), win(archive)]
     return t
-
-
-def same_tree(got, want, ignore=()):
-    """Whether folder got holds exactly the files of want, byte for byte
-    (top-level names in ignore left out)."""
-    def files(root):
-        out = set()
-        for d, _, fs in os.walk(root):
-            for f in fs:
-                rel = os.path.relpath(os.path.join(d, f), root)
-                if rel.split(os.sep)[0] not in ignore:
-                    out.add(rel)
-        return out
-    names = files(want)
-    if files(got) != names:
-        return False
-    return all(filecmp.cmp(os.path.join(got, n), os.path.join(want, n), shallow=False)
-               for n in names)
 
 
 # zipx/unzip targets on the median times.

@@ -8,13 +8,14 @@ SETUP_WIN32_CALLS names a file).
 WINE names the loader (scripts/wine-env.sh sets it with the prefix),
 ZIPX_EXE the zipx.exe of the same build, SETUP_PASSWORD the archive password.
 Exits 1 when a result differs from the corpus."""
-import filecmp
 import os
 import shutil
 import statistics
 import subprocess
 import sys
 import time
+
+from bench_tree import files_of, same_tree
 
 bench, repeats, dist, corpus, out_dir = sys.argv[1:6]
 repeats = int(repeats)
@@ -23,22 +24,6 @@ wine = os.environ["WINE"]
 
 def win(path):
     return "Z:" + path.replace("/", "\\")
-
-
-def files_of(root, ignore=()):
-    out = set()
-    for d, _, fs in os.walk(root):
-        for f in fs:
-            rel = os.path.relpath(os.path.join(d, f), root)
-            if rel.split(os.sep)[0] not in ignore:
-                out.add(rel)
-    return out
-
-
-def same_tree(got, want, ignore=()):
-    names = files_of(want)
-    return files_of(got, ignore) == names and all(
-        filecmp.cmp(os.path.join(got, n), os.path.join(want, n), shallow=False) for n in names)
 
 
 def run(cmd, env=None):

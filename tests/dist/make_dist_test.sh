@@ -10,17 +10,9 @@ set -uo pipefail
 cd "$(dirname "$0")/../.." || exit 1
 root=$PWD
 failures=0
-ok() { echo "ok: $*"; }
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+# ok, fail and check: the check lines of the end-to-end suites.
+source "$root/tests/e2e/install_lib.sh"
 skip() { echo "skip: $*"; }
-check() {  # check "what" command...
-  local what=$1
-  shift
-  if "$@"; then ok "$what"; else fail "$what"; fi
-}
 
 build=${MAKE_DIST_TEST_BUILD:-}
 if [ -z "$build" ]; then
