@@ -9,22 +9,42 @@
 // precedence over the product profile.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace installer {
 
+// Whose Start-menu and desktop folders the shortcuts go to, as /ALLUSERS and
+// /CURRENTUSER ask. Only recorded so far: the shortcuts still go where the
+// product profile puts them whatever the switch says.
+enum class UserScope {
+  Unset,        // neither switch
+  AllUsers,     // /ALLUSERS: the folders common to all users
+  CurrentUser,  // /CURRENTUSER: the folders of the user who runs the installer
+};
+
+// The longest /DIR accepted. The staging folder "\TEMP\" and the archive's
+// member names go below it, and a Windows path holds at most 259
+// characters: 200 leaves 59 for them (53 for the deepest member's path).
+// The deepest member is not known before the run reads the archive, so the
+// bound is fixed here.
+constexpr size_t kMaxInstallDirLength = 200;
+
 struct SetupSwitches {
-  bool silent = false;             // /SILENT, also set by /VERYSILENT: no main window
-  bool verySilent = false;         // /VERYSILENT: no window at all
-  bool suppressMsgBoxes = false;   // /SUPPRESSMSGBOXES: no box waits for a person
-  bool noIcons = false;            // /NOICONS: no Start-menu or desktop shortcuts
-  bool noRun = false;              // /NORUN: no post-install program
-  bool help = false;               // /? or /HELP
-  std::optional<std::string> dir;  // /DIR: the install folder
+  bool silent = false;                     // /SILENT, also set by /VERYSILENT: no main window
+  bool verySilent = false;                 // /VERYSILENT: no window at all
+  bool suppressMsgBoxes = false;           // /SUPPRESSMSGBOXES: no box waits for a person
+  bool noIcons = false;                    // /NOICONS: no Start-menu or desktop shortcuts
+  bool noRun = false;                      // /NORUN: no post-install program
+  bool noRestart = false;                  // /NORESTART: the machine is not restarted (it never is)
+  bool help = false;                       // /? or /HELP
+  UserScope userScope = UserScope::Unset;  // /ALLUSERS or /CURRENTUSER
+  std::optional<std::string> dir;          // /DIR: the install folder
   std::optional<std::vector<std::string>> components;  // /COMPONENTS: the chosen set
-  std::string logFile;                                 // /LOG: the run log; empty: none
+  std::string logFile;                                 // /LOG=file: the run log; empty: none
+  bool logInTemp = false;  // /LOG without a file: a new log in the folder for temporary files
   // Each switch as understood ("/DIR=C:\x"), for the run log.
   std::vector<std::string> understood;
 
@@ -39,9 +59,12 @@ struct SetupSwitches {
 bool SplitCommandLine(const std::string& line, std::vector<std::string>& args);
 
 // Parses the command line without the program's own name. Returns false with
-// a message (ANSI) naming the first unknown switch or malformed value; the
-// arguments after it are still read, so that /SUPPRESSMSGBOXES, /VERYSILENT
-// and /LOG apply to the report of the error.
+// a message (ANSI) naming the first unknown, repeated or conflicting switch
+// or malformed value; the arguments after it are still read, so that
+// /SUPPRESSMSGBOXES, /VERYSILENT and /LOG apply to the report of the error.
+// A repeated switch keeps its first value. /SP-, /NOCANCEL and
+// /NOCLOSEAPPLICATIONS, which administrators pass to other installers, are
+// accepted and change nothing.
 bool ParseSwitches(const std::string& commandLine, SetupSwitches& switches, std::string& error);
 
 // The list of switches and exit codes that /? shows, in Russian (ANSI).

@@ -12,6 +12,12 @@
 #include "platform/platform.h"
 #include "support/cp1251.h"
 
+// The build, for the START line of the run log: the target (win32, win64 or
+// native) and the CMake build type.
+#ifndef SETUP_BUILD_NAME
+#define SETUP_BUILD_NAME "unknown"
+#endif
+
 namespace installer {
 
 using support::Cp1251;
@@ -95,6 +101,9 @@ void LogSettings(TInstF1& main, const SetupSwitches& s) {
                " FinalMessage=" + Flag(p.FinalMessage) + " StartMenu=" + Flag(p.LinksStartMenu) +
                " Desktop=" + Flag(p.LinksDesktop) + " Run=" + Flag(p.SetupRun));
   if (!p.SetupParams.empty()) LogEvent(kSetting, "Params=" + p.SetupParams);
+  // Nothing in the installer restarts the machine; the line answers the
+  // administrator who asked.
+  if (s.noRestart) LogEvent(kSetting, "Restart=0: no restart will be made");
   std::string excluded;
   for (const std::string& dir : InUse(p.ExcludeDirs, p.ExcludeDirCount))
     excluded += (excluded.empty() ? "" : ",") + dir;
@@ -132,20 +141,31 @@ void Refuse(ExitCode code, const std::string& text) {
 
 // Everything between the start-up and the end of the run; the outcome
 // record tells how it went.
-// plainUi shows the list of switches, which a silent run shows as well.
+// plainUi shows the list of switches, which /SILENT shows as well; no
+// window (/VERYSILENT) and suppressed boxes show nothing.
+// logFile: the run log a /LOG without a file name chose.
 void Run(const std::string& commandLine, const ProductDefinition& product,
          const MainWindowLoop& showMainWindow, const SetupSwitches& s,
-         const std::string& switchError, platform::Ui& plainUi) {
-  LogEvent(log_event::kStart, platform::shell().ExePath() + " " + commandLine);
+         const std::string& switchError, const std::string& logFile, platform::Ui& plainUi) {
+  LogEvent(log_event::kStart, product.ProductTitle + " " + product.ProductVersion +
+                                  " (build " SETUP_BUILD_NAME "): " + platform::shell().ExePath() +
+                                  " " + commandLine);
   for (const std::string& understood : s.understood) LogEvent(log_event::kSwitch, understood);
+  if (!logFile.empty()) LogEvent(log_event::kSetting, "LogFile=" + logFile);
   if (!switchError.empty()) {
     Refuse(ExitCode::NotStarted,
            switchError + ".\r\n" + Cp1251("Список параметров выводит параметр /?."));
     return;
   }
   if (s.help) {
-    SetOutcome(ExitCode::Installed, "the list of switches was asked for");
-    if (!s.verySilent) {
+    // A silent run was asked to install: the list alone is not the
+    // installation a deployment tool waits for, and its exit code says so.
+    if (s.silent) {
+      SetOutcome(ExitCode::NotStarted, "the list of switches was asked for: nothing installed");
+    } else {
+      SetOutcome(ExitCode::Installed, "the list of switches was asked for");
+    }
+    if (!s.verySilent && !s.BoxesSuppressed()) {
       platform::MessageBoxRequest box;
       box.kind = platform::MessageKind::Information;
       box.text = SwitchHelpText();
@@ -203,21 +223,18 @@ int RunProgram(const std::string& commandLine, const ProductDefinition& product,
   ParseSwitches(commandLine, s, switchError);
 
   LogScope logScope;
-  if (!s.logFile.empty()) {
-    std::string why;
-    auto sink = OpenRunLogFile(s.logFile, &why);
-    if (sink) {
-      SetRunLogSink(std::move(sink));
-    } else if (switchError.empty()) {
-      switchError = Cp1251("Невозможно создать файл журнала ") + "\"" + s.logFile + "\"" +
-                    (why.empty() ? "" : " (" + why + ")");
-    }
-  }
+  // The log never stops an installation: one that cannot be opened (a
+  // missing drive, a folder closed for writing) is left out, and the run
+  // goes on as it would without /LOG.
+  const std::string chosenLog =
+      s.logInTemp ? DefaultRunLogPath(platform::files().TempDir(), product.ProductTitle) : "";
+  const std::string& logFile = s.logInTemp ? chosenLog : s.logFile;
+  if (!logFile.empty()) SetRunLogSink(OpenRunLogFile(logFile, nullptr));
   {
     platform::Ui& plainUi = platform::ui();
     UiScope ui(s);
     try {
-      Run(commandLine, product, showMainWindow, s, switchError, plainUi);
+      Run(commandLine, product, showMainWindow, s, switchError, chosenLog, plainUi);
     } catch (const std::exception& e) {
       // The outcome stays as recorded: "not started" before the run,
       // "rolled back" during it.

@@ -1,17 +1,21 @@
 // The run log that the /LOG switch asks for: a text file in UTF-8 with one
-// line per event, each starting with the local time to the millisecond and
-// a one-word event kind, so that deployment tools can pick the lines they
-// need:
+// line per event, each starting with the local time to the millisecond, its
+// offset from UTC and a one-word event kind, so that deployment tools can
+// pick the lines they need and put the logs of machines in different time
+// zones in order:
 //
-//   2026-12-08 14:03:05.120 CHECK write test of "C:\Program Files\Volmarix": passed
+//   2026-12-08 14:03:05.120 +0300 CHECK write test of "C:\Program Files\Volmarix": passed
 //
 // Anything may record an event at any time with LogEvent; without /LOG no
 // sink is attached and LogEvent does nothing. An existing file is appended
-// to, so a second installer started with the same log adds its lines
-// instead of wiping those of the first; other programs may read the file
-// while the installer runs.
+// to, each line in one append-only write, so that installers started with
+// the same log (one per machine, writing to a share) add their lines
+// without writing over each other's; other programs may read the file while
+// the installer runs. A log that cannot be opened is left out: the run goes
+// on as it would without /LOG.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -28,9 +32,17 @@ class RunLogSink {
 };
 
 // A sink that appends CR LF-ended lines to a file through the platform's
-// files, creating the file when it is missing. Null, with the system's
-// error text, when the file can be neither opened nor created.
+// files (OpenMode::Append), creating the file when it is missing. Null,
+// with the system's error text, when the file can be neither opened nor
+// created.
 std::unique_ptr<RunLogSink> OpenRunLogFile(const std::string& path, std::string* errorText);
+
+// Where a /LOG without a file name writes:
+// "<folder>\<product> Setup Log <YYYY-MM-DD> #NNN.txt", with today's date by
+// the run log's clock and NNN the first of 001 to 999 whose file does not
+// exist yet. Characters that no file name holds become "_". Empty when all
+// 999 exist.
+std::string DefaultRunLogPath(const std::string& folder, const std::string& product);
 
 // Attaches the process-wide run log to sink; null detaches it.
 void SetRunLogSink(std::unique_ptr<RunLogSink> sink);
@@ -63,8 +75,12 @@ inline constexpr const char* kExit = "EXIT";              // the process exit co
 // control characters of the text become blanks, so each event stays one line.
 void LogEvent(const char* kind, const std::string& ansiText);
 
-// The time stamp of each line. Empty: the local time as
-// "YYYY-MM-DD HH:MM:SS.mmm". Tests install a fixed one.
+// The time stamp of each line. Empty: the local time and its offset from
+// UTC as "YYYY-MM-DD HH:MM:SS.mmm +hhmm". Tests install a fixed one.
 void SetRunLogClock(std::function<std::string()> clock);
+
+// The local time as the run log writes it, "2026-12-10 12:13:55.297 +0300",
+// for the moment given in milliseconds since 1970 (UTC).
+std::string RunLogTimeStamp(int64_t unixMillis);
 
 }  // namespace installer

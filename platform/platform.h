@@ -27,6 +27,11 @@ enum class OpenMode {
   Create,         // create or empty, then read/write (output files)
   CreateNew,      // as Create, but fails when the file exists (kept unless replacing is allowed)
   WriteShared,    // open an existing file for writing, sharing everything (setting times)
+  // Append-only, creating the file when it is missing, sharing everything
+  // (FILE_APPEND_DATA, O_APPEND): each Write lands at the file's end as it
+  // is at that moment, in one step, so that handles of several processes
+  // appending to one file never write over each other's data.
+  Append,
 };
 
 // Whether a mode makes the file (Create, CreateNew).

@@ -66,14 +66,17 @@ std::string VolumeOf(const std::string& path) {
 
 // An open file. The handle keeps its own position and reads and writes with
 // pread / pwrite, so that seeks and position queries cost no system call. A
-// handle whose sharing keeps other writers out (everything but WriteShared)
-// also knows the file's size, as nobody else can change it meanwhile.
+// handle whose sharing keeps other writers out (everything but WriteShared
+// and Append) also knows the file's size, as nobody else can change it
+// meanwhile. An append handle (O_APPEND) writes with write(2), which puts
+// the data at the file's end as it is at that moment, in one step.
 class PosixFile : public File {
  public:
-  PosixFile(int fd, const struct stat& st, bool writable, bool sizeKnown)
+  PosixFile(int fd, const struct stat& st, bool writable, bool sizeKnown, bool append = false)
       : fd_(fd),
         id_(IdOf(st)),
         writable_(writable),
+        append_(append),
         mode_(st.st_mode & 07777),
         size_(static_cast<int64_t>(st.st_size)),
         sizeKnown_(sizeKnown) {}
@@ -118,8 +121,10 @@ class PosixFile : public File {
       count = static_cast<int32_t>(faults().freeBytes);
     int32_t done = 0;
     while (done < count) {
-      const ssize_t n = ::pwrite(fd_, static_cast<const char*>(buffer) + done,
-                                 static_cast<size_t>(count - done), static_cast<off_t>(pos_));
+      const char* from = static_cast<const char*>(buffer) + done;
+      const auto left = static_cast<size_t>(count - done);
+      const ssize_t n =
+          append_ ? ::write(fd_, from, left) : ::pwrite(fd_, from, left, static_cast<off_t>(pos_));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
         FailErrno(n < 0 ? errno : ENOSPC, "");
@@ -189,6 +194,7 @@ class PosixFile : public File {
   int fd_;
   FileId id_;
   bool writable_;
+  bool append_;  // O_APPEND: writes go to the end, pos_ only counts them
   mode_t mode_;  // the permission bits as this handle last saw or set them
   int64_t pos_ = 0;
   int64_t size_;    // the size this handle knows of (grows with its writes)
@@ -227,8 +233,13 @@ class PosixFiles : public Files {
         rec = {kAccessWrite, kShareRead | kShareWrite | kShareDelete};
         flags = O_WRONLY;
         break;
+      case OpenMode::Append:
+        rec = {kAccessWrite, kShareRead | kShareWrite | kShareDelete};
+        flags = O_WRONLY | O_APPEND | O_CREAT;
+        break;
     }
-    const bool creating = Creates(mode);
+    // Append makes a missing file too, but keeps an existing one as it is.
+    const bool creating = Creates(mode) || mode == OpenMode::Append;
     struct stat st = entry.st;
     bool existed = entry.found;
     if (existed && mode == OpenMode::CreateNew) return fail(kExists);
@@ -259,12 +270,13 @@ class PosixFiles : public Files {
       return fail(kAccessDenied);
     }
     const FileId id = IdOf(st);
-    if (creating) {
+    if (creating && !(existed && mode == OpenMode::Append)) {
       table().attributes.erase(id);  // a created file is plain, with the archive bit
       if (!existed) NoteEntry(lp, true);
     }
-    auto file = std::make_unique<PosixFile>(fd, st, (rec.access & kAccessWrite) != 0,
-                                            (rec.share & kShareWrite) == 0);
+    auto file =
+        std::make_unique<PosixFile>(fd, st, (rec.access & kAccessWrite) != 0,
+                                    (rec.share & kShareWrite) == 0, mode == OpenMode::Append);
     file->SetRecord(rec);
     table().open.emplace(id, rec);
     return file;

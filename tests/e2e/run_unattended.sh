@@ -88,7 +88,9 @@ finish
 check "interactive run with AutoRun: exit code 0 [$rc]" test "$rc" = 0
 dir='C:\Program Files\Volmarix'
 target=$(unix_path "$dir")
-rm -rf "$target" "$(unix_path 'C:\setup.log')"
+rm -rf "$target"
+# A log of an earlier run: the new lines are appended after it.
+printf 'earlier run\r\n' >"$(unix_path 'C:\setup.log')"
 make_dist "$out/quiet" "$out/payload"
 watch_start
 run_line "$out/quiet" "setup.exe /VERYSILENT /SUPPRESSMSGBOXES /DIR=\"$dir\" /LOG=\"C:\\setup.log\""
@@ -110,8 +112,57 @@ for line in "SWITCH /DIR=$dir" "CHECK install folder \"$dir\": created" \
   "PLACED \"$dir\\Lectorn.exe\"" "PLACED \"$dir\\Variomat.exe\"" "EXIT 0"; do
   check "run log: $line" grep -qF " $line" "$runlog"
 done
-check "run log lines start with a time stamp" \
-  grep -qE '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3} START ' "$runlog"
+check "the earlier run's line is kept, the new lines follow it" \
+  test "$(head -c 13 "$runlog" | tr -d '\r')" = "earlier run"
+check "run log lines start with the local time and its UTC offset; START names product, version, build" \
+  grep -qE '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3} [+-][0-9]{4} START Mentorix for Volmar 2\.6 \(build win(32|64) ' "$runlog"
+check "every line after the first has that time stamp" \
+  test "$(tail -n +2 "$runlog" | grep -cvE '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3} [+-][0-9]{4} [A-Z]+ ')" = 0
+
+echo "== switches copied from other installers, a bare /LOG: exit code 0, the log in %TEMP%"
+dir='C:\e2e-q\norestart'
+rm -rf "$(unix_path "$dir")"
+today=$(date +%F)
+find "$WINEPREFIX/drive_c/users" -name "Mentorix for Volmar Setup Log $today #*.txt" -delete 2>/dev/null
+run_line "$out/quiet" "setup.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART /SP- /DIR=$dir /LOG"
+check "exit code 0 [$rc]" test "$rc" = 0
+check "installed" test -f "$(unix_path "$dir")/Lectorn.exe"
+templog=$(find "$WINEPREFIX/drive_c/users" -path '*/Temp/*' -name "Mentorix for Volmar Setup Log $today #001.txt" | head -1)
+if [ -n "$templog" ]; then
+  ok "the bare /LOG wrote ${templog#"$WINEPREFIX/"}"
+  for line in 'SWITCH /NORESTART' 'SWITCH /SP- (no effect)' 'SWITCH /LOG' \
+    'SETTING Restart=0: no restart will be made' 'EXIT 0'; do
+    check "its log: $line" grep -qF " $line" "$templog"
+  done
+else
+  fail "no \"Mentorix for Volmar Setup Log $today #001.txt\" in %TEMP% of the prefix"
+fi
+# Nothing in setup.exe can restart the machine: it imports no function that would.
+objdump=$MINGW-objdump
+if command -v "$objdump" >/dev/null; then
+  "$objdump" -p "$bin/setup.exe" >"$out/imports.txt"
+  check "setup.exe imports no shutdown or restart function" \
+    test "$(grep -ciE 'ExitWindows|InitiateSystemShutdown|InitiateShutdown' "$out/imports.txt")" = 0
+else
+  fail "$objdump is missing: the imports of setup.exe were not checked"
+fi
+
+echo "== a /LOG on a missing drive: installed all the same, exit code 0"
+dir='C:\e2e-q\nolog'
+rm -rf "$(unix_path "$dir")"
+check "the prefix has no drive Q:" test ! -e "$WINEPREFIX/dosdevices/q:"
+run_line "$out/quiet" "setup.exe /VERYSILENT /SUPPRESSMSGBOXES /DIR=$dir /LOG=Q:\\x\\setup.log"
+check "exit code 0 [$rc]" test "$rc" = 0
+check "installed" test -f "$(unix_path "$dir")/Lectorn.exe"
+
+echo "== an unknown switch with /LOG, boxes suppressed: the log says why, exit code 1"
+badlog='C:\e2e-q\badswitch.log'
+rm -f "$(unix_path "$badlog")"
+run_line "$out/quiet" "setup.exe /VERYSILENT /SUPPRESSMSGBOXES /NOSUCH /LOG=$badlog"
+check "exit code 1 [$rc]" test "$rc" = 1
+check "the log gives the reason" grep -qF 'OUTCOME 1 not started: Неизвестный параметр командной строки: /NOSUCH' \
+  "$(unix_path "$badlog")"
+check "the log ends with EXIT 1" test "$(tail -n 1 "$(unix_path "$badlog")" | tr -d '\r' | sed 's/.* EXIT /EXIT /')" = "EXIT 1"
 
 echo "== /SILENT shows the copy window and nothing else; a held file is skipped"
 dir='C:\e2e-q\held'

@@ -48,7 +48,9 @@ INSTANTIATE_TEST_SUITE_P(
         Accepted{"/LOG=setup.log", "/LOG=setup.log"},
         Accepted{"/LOG=\"C:\\logs\\setup run.log\"", "/LOG=C:\\logs\\setup run.log"},
         Accepted{"/COMPONENTS=\" help , samples,,\"", "/COMPONENTS=help,samples"},
-        Accepted{"/COMPONENTS=", "/COMPONENTS="}));
+        Accepted{"/COMPONENTS=", "/COMPONENTS="},
+        // Names that only resemble device names.
+        Accepted{"/DIR=C:\\Console\\COM10\\LPT\\.cfg", "/DIR=C:\\Console\\COM10\\LPT\\.cfg"}));
 
 TEST(SwitchParser, SetsTheFieldsOfEachSwitch) {
   SetupSwitches s;
@@ -90,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Refused{"/SILENTLY", ": /SILENTLY"},
                       Refused{"/SILENT=1", "Параметр /SILENT не имеет значения: /SILENT=1"},
                       Refused{"/DIR", "Для параметра /DIR не указано значение: /DIR"},
-                      Refused{"/LOG", "Для параметра /LOG не указано значение"},
+                      Refused{"/LOG=", "Неверный путь в параметре /LOG: /LOG="},
                       Refused{"/DIR=", "Неверный путь в параметре /DIR: /DIR="},
                       Refused{"/DIR=Volmarix", "Неверный путь в параметре /DIR: /DIR=Volmarix"},
                       Refused{"/DIR=\\Volmarix", "Неверный путь в параметре /DIR"},
@@ -110,6 +112,113 @@ TEST(SwitchParser, ReadsPastAnErrorAndReportsTheFirst) {
   EXPECT_EQ(error.find("/BAD2"), std::string::npos);
   EXPECT_TRUE(s.BoxesSuppressed() && s.verySilent);
   EXPECT_EQ(s.logFile, "x.log");
+}
+
+// Switches administrators copy from other installers' command lines, the
+// user scope, repeats and conflicts. An empty error: the line is accepted
+// and understood as given.
+struct Borrowed {
+  const char* line;
+  const char* understood;  // joined by blanks, when accepted
+  const char* error;       // UTF-8 part of the message, when refused
+};
+
+class BorrowedSwitches : public ::testing::TestWithParam<Borrowed> {};
+
+TEST_P(BorrowedSwitches, AreAcceptedOrNamed) {
+  const Borrowed& c = GetParam();
+  SetupSwitches s;
+  std::string error;
+  EXPECT_EQ(ParseSwitches(c.line, s, error), !*c.error) << support::Utf8FromCp1251(error);
+  if (*c.error) {
+    EXPECT_NE(error.find(support::Cp1251(c.error)), std::string::npos)
+        << support::Utf8FromCp1251(error);
+  } else {
+    EXPECT_EQ(Joined(s.understood), c.understood);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, BorrowedSwitches,
+    ::testing::Values(Borrowed{"/VERYSILENT /NORESTART /SP- -nocancel /NoCloseApplications",
+                               "/VERYSILENT /NORESTART /SP- (no effect) /NOCANCEL (no effect) "
+                               "/NOCLOSEAPPLICATIONS (no effect)",
+                               ""},
+                      Borrowed{"/LOG /SILENT", "/LOG /SILENT", ""},
+                      Borrowed{"/ALLUSERS", "/ALLUSERS", ""},
+                      Borrowed{"-currentuser", "/CURRENTUSER", ""},
+                      Borrowed{"/? /VERYSILENT", "/? /VERYSILENT", ""},
+                      Borrowed{"/SP", "", "Неизвестный параметр командной строки: /SP"},
+                      Borrowed{"/NORESTART=1", "", "Параметр /NORESTART не имеет значения"},
+                      Borrowed{"/ALLUSERS /CURRENTUSER", "",
+                               "Параметры /ALLUSERS и /CURRENTUSER несовместимы: /CURRENTUSER"},
+                      Borrowed{"/SILENT -silent", "", "Параметр /SILENT указан дважды: -silent"},
+                      Borrowed{"/DIR=C:\\a /VERYSILENT -Dir=C:\\b", "",
+                               "Параметр /DIR указан дважды: -Dir=C:\\b"},
+                      Borrowed{"/LOG=a.log /log", "", "Параметр /LOG указан дважды: /log"},
+                      Borrowed{"/sp- /SP-", "", "Параметр /SP- указан дважды"},
+                      Borrowed{"/CURRENTUSER /currentuser", "",
+                               "Параметр /CURRENTUSER указан дважды"}));
+
+TEST(SwitchParser, SetsTheFieldsOfTheBorrowedSwitchesAndKeepsTheFirstOfARepeat) {
+  SetupSwitches s;
+  std::string error;
+  ASSERT_TRUE(ParseSwitches("/NORESTART /CURRENTUSER /LOG", s, error));
+  EXPECT_TRUE(s.noRestart && s.logInTemp);
+  EXPECT_EQ(s.logFile, "");
+  EXPECT_EQ(s.userScope, installer::UserScope::CurrentUser);
+  ASSERT_TRUE(ParseSwitches("/ALLUSERS /NOCANCEL", s, error));
+  EXPECT_FALSE(s.noRestart || s.logInTemp);
+  EXPECT_EQ(s.userScope, installer::UserScope::AllUsers);
+  EXPECT_FALSE(ParseSwitches("/DIR=C:\\first /LOG=a.log /DIR=C:\\second /LOG", s, error));
+  EXPECT_EQ(s.dir.value_or(""), "C:\\first");
+  EXPECT_EQ(s.logFile, "a.log");
+  EXPECT_FALSE(s.logInTemp);
+}
+
+// Install folders Windows would not keep as given, or that leave no room
+// below them, each refused with its reason.
+class RefusedInstallFolders : public ::testing::TestWithParam<Refused> {};
+
+TEST_P(RefusedInstallFolders, NameTheReason) {
+  SetupSwitches s;
+  std::string error;
+  EXPECT_FALSE(ParseSwitches(GetParam().line, s, error));
+  EXPECT_NE(error.find(support::Cp1251(GetParam().named)), std::string::npos)
+      << support::Utf8FromCp1251(error);
+  EXPECT_FALSE(s.dir.has_value());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RefusedInstallFolders,
+    ::testing::Values(Refused{"/DIR=C:\\Volmarix.",
+                              "имя \"Volmarix.\" оканчивается пробелом или точкой"},
+                      Refused{"/DIR=\"C:\\Program Files \\Volmarix\"",
+                              "имя \"Program Files \" оканчивается пробелом или точкой"},
+                      Refused{"/DIR=\"C:\\Volmarix \"", "имя \"Volmarix \" оканчивается"},
+                      Refused{"/DIR=C:\\a\\.\\b", "путь содержит \".\""},
+                      Refused{"/DIR=C:\\a\\..", "путь содержит \"..\""},
+                      Refused{"/DIR=C:\\CON", "имя \"CON\" занято устройством"},
+                      Refused{"/DIR=C:\\x\\con.txt\\y", "имя \"con.txt\" занято устройством"},
+                      Refused{"/DIR=\"C:\\x\\Nul .txt\"", "имя \"Nul .txt\" занято устройством"},
+                      Refused{"/DIR=c:/lpt9", "имя \"lpt9\" занято устройством"},
+                      Refused{"/DIR=C:\\Com1.a.b", "имя \"Com1.a.b\" занято устройством"},
+                      Refused{"/DIR=\\\\server\\aux\\Volmarix", "имя \"aux\" занято устройством"},
+                      Refused{"/DIR=C:\\a>b",
+                              "Неверный путь в параметре /DIR: /DIR=C:\\a>b (недопустимый символ)"},
+                      Refused{"/DIR=\"C:\\a\x01"
+                              "b\"",
+                              "недопустимый символ"}));
+
+TEST(SwitchParser, InstallFolderOfMoreThan200CharactersIsRefused) {
+  SetupSwitches s;
+  std::string error;
+  const std::string longest = "C:\\" + std::string(197, 'x');
+  ASSERT_EQ(longest.size(), installer::kMaxInstallDirLength);
+  EXPECT_TRUE(ParseSwitches("/DIR=" + longest, s, error)) << error;
+  EXPECT_FALSE(ParseSwitches("/DIR=" + longest + "y", s, error));
+  EXPECT_NE(error.find(support::Cp1251("путь длиннее 200 символов")), std::string::npos)
+      << support::Utf8FromCp1251(error);
 }
 
 }  // namespace

@@ -75,6 +75,12 @@ TEST_P(ExitCodes, TellHowTheRunEnded) {
   if (*c.logged) {
     EXPECT_NE(Read(LogFile()).find(c.logged), std::string::npos) << Read(LogFile());
   }
+  if (std::string(c.commandLine).find("%L") != std::string::npos) {
+    const std::string log = Read(LogFile()), exit = " EXIT " + std::to_string(c.code) + "\r\n";
+    EXPECT_TRUE(log.size() > exit.size() &&
+                log.compare(log.size() - exit.size(), exit.size(), exit) == 0)
+        << log;
+  }
   if (c.code != 0 && !c.heldFile) {
     EXPECT_FALSE(files_->FileExists(Install("Lectorn.exe")));
   }
@@ -95,15 +101,35 @@ INSTANTIATE_TEST_SUITE_P(
                  .commandLine = "/VERYSILENT /SUPPRESSMSGBOXES /FOO /LOG=%L",
                  .code = 1,
                  .logged = "MESSAGE [Ошибка] Неизвестный параметр командной строки: /FOO"},
-        ExitCase{.name = "LogCannotBeCreated",
-                 .commandLine = "/SILENT /LOG=%F\\run.log",
+        ExitCase{.name = "RepeatedSwitchLogged",
+                 .commandLine = "/VERYSILENT /SUPPRESSMSGBOXES /LOG=%L /DIR=%D -dir=%D",
                  .code = 1,
-                 .boxes = {"Невозможно создать файл журнала"}},
+                 .logged = "OUTCOME 1 not started: Параметр /DIR указан дважды: -dir="},
+        // A log that cannot be opened changes neither the run nor its exit code.
+        ExitCase{.name = "LogCannotBeCreated",
+                 .commandLine = "/VERYSILENT /DIR=%D /LOG=%F\\run.log",
+                 .code = 0},
+        ExitCase{.name = "LogOnAMissingDrive",
+                 .commandLine = "/VERYSILENT /SUPPRESSMSGBOXES /DIR=%D /LOG=Q:\\x\\setup.log",
+                 .code = 0},
+        ExitCase{.name = "LogCannotBeCreatedFolderRefused",
+                 .commandLine = "/VERYSILENT /SUPPRESSMSGBOXES /DIR=%D /LOG=%F\\run.log",
+                 .code = 3,
+                 .hostProduct = true},
         ExitCase{.name = "Help",
                  .commandLine = "/?",
                  .code = 0,
                  .boxes = {"/VERYSILENT - то же без каких-либо окон."}},
-        ExitCase{.name = "HelpVerySilent", .commandLine = "-help /VERYSILENT", .code = 0},
+        // A silent run asked for an installation: the list alone does not complete it.
+        ExitCase{.name = "HelpSilent",
+                 .commandLine = "/SILENT /? /LOG=%L",
+                 .code = 1,
+                 .boxes = {"/VERYSILENT - то же без каких-либо окон."},
+                 .logged = "OUTCOME 1 not started: the list of switches was asked for"},
+        ExitCase{.name = "HelpVerySilent", .commandLine = "-help /VERYSILENT", .code = 1},
+        ExitCase{.name = "HelpSilentBoxesSuppressed",
+                 .commandLine = "/SILENT /SUPPRESSMSGBOXES /HELP",
+                 .code = 1},
         ExitCase{.name = "ArchiveMissing",
                  .commandLine = "/VERYSILENT /DIR=%D",
                  .code = 1,
@@ -173,13 +199,15 @@ TEST_F(ProgramRunTest, SwitchesTakePrecedenceOverTheSettingsFile) {
   Write(dist_ + "\\setup.ini",
         "[Main]\r\nInstallDir=C:\\Elsewhere\r\n[Links]\r\nStartMenu=1\r\nDesktop=1\r\n"
         "[Setup]\r\nRun=1\r\n");
-  EXPECT_EQ(RunSetup("/VERYSILENT /SUPPRESSMSGBOXES /DIR=%D /NOICONS /NORUN /LOG=%L"), 0);
+  EXPECT_EQ(RunSetup("/VERYSILENT /SUPPRESSMSGBOXES /DIR=%D /NOICONS /NORUN /NORESTART /LOG=%L"),
+            0);
   EXPECT_EQ(Read(Install("Lectorn.exe")), "lectorn v2");
   EXPECT_TRUE(shell_->links.empty());
   EXPECT_FALSE(installer::Profile().SetupRun);
   const std::string log = Read(LogFile());
   EXPECT_NE(log.find(" SETTING InstallDir=" + Install() + "\r\n"), std::string::npos) << log;
   EXPECT_NE(log.find("StartMenu=0 Desktop=0 Run=0"), std::string::npos) << log;
+  EXPECT_NE(log.find(" SETTING Restart=0: no restart will be made\r\n"), std::string::npos) << log;
 }
 
 TEST_F(ProgramRunTest, ComponentsNameTheSetToInstall) {
@@ -211,8 +239,37 @@ TEST_F(ProgramRunTest, TheRunLogRecordsChecksAndEndsWithTheExitCode) {
            std::string("EXIT 0\r\n")}) {
     EXPECT_NE(log.find(stamp + line), std::string::npos) << line << "\n" << log;
   }
-  EXPECT_EQ(log.rfind("earlier run\r\n2026-12-08 10:00:00.000 START ", 0), 0u) << log;
+  // The START line names the product, its version and the build.
+#ifdef _WIN32
+  const std::string build = sizeof(void*) == 8 ? "win64 " : "win32 ";
+#else
+  const std::string build = "native ";
+#endif
+  EXPECT_EQ(
+      log.rfind(
+          "earlier run\r\n2026-12-08 10:00:00.000 START Mentorix for Volmar 2.6 (build " + build,
+          0),
+      0u)
+      << log;
   EXPECT_FALSE(installer::RunLogActive());
+}
+
+TEST_F(ProgramRunTest, ABareLogSwitchWritesTheNextNumberedFileOfTheDayInTemp) {
+  WriteVolume(1, ProductMembers());
+  const std::string base = files_->TempDir() + "\\Mentorix for Volmar Setup Log 2026-12-10 #";
+  const std::string first = base + "001.txt", second = base + "002.txt";
+  files_->DeleteFile(second);
+  Write(first, "an earlier run\r\n");
+  installer::SetRunLogClock([] { return std::string("2026-12-10 12:13:55.297 +0300"); });
+  EXPECT_EQ(RunSetup("/VERYSILENT /SUPPRESSMSGBOXES /DIR=%D /LOG"), 0);
+  installer::SetRunLogClock({});
+  const std::string earlier = Read(first), log = Read(second);
+  files_->DeleteFile(first);
+  files_->DeleteFile(second);
+  EXPECT_EQ(earlier, "an earlier run\r\n");
+  EXPECT_NE(log.find(" SWITCH /LOG\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find(" SETTING LogFile=" + second + "\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find(" EXIT 0\r\n"), std::string::npos) << log;
 }
 
 }  // namespace
