@@ -47,9 +47,10 @@ import struct
 import subprocess
 import sys
 import tempfile
-import time
 import unicodedata
-import zlib
+
+from pe_image import pe_resources
+from zip_volume import END_RECORD, CHUNK, Changed, Member, write_volume
 
 MB = 1024 * 1024
 # Longest relative name: the install folder, a backslash and the name must
@@ -58,17 +59,11 @@ MAX_NAME = 200
 RESERVED = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"} | {
     f"{dev}{n}" for dev in ("COM", "LPT") for n in range(1, 10)}
 BAD_CHARS = set('<>:"\\|?*')
-LOCAL_HEADER = 30
-CENTRAL_RECORD = 46
-CRYPT_HEADER = 12
-END_RECORD = 22
 # Sizes, offsets and counts of a ZIP archive without ZIP64 are 32 bits (16
 # for counts), and the all-ones value says "see the ZIP64 record": the
 # installer reads no ZIP64, so a file or a volume must stay below it.
 ZIP32_LIMIT = 0xFFFFFFFF
 MAX_MEMBERS = 0xFFFF
-DEFLATE_LEVEL = 6
-CHUNK = MB
 
 
 def suffix(n):
@@ -148,55 +143,6 @@ def scan(payload):
     return sorted(files)
 
 
-def _crc_table():
-    table = []
-    for n in range(256):
-        c = n
-        for _ in range(8):
-            c = (c >> 1) ^ 0xEDB88320 if c & 1 else c >> 1
-        table.append(c)
-    return table
-
-
-CRC_TABLE = _crc_table()
-# The key-stream byte of traditional encryption for each value of the low 16
-# bits of key 2: ((k | 2) * ((k | 2) ^ 1)) >> 8, as a 16-bit product.
-STREAM_BYTE = bytes((((k | 2) * ((k | 2) ^ 1)) >> 8) & 0xFF for k in range(1 << 16))
-
-
-class ZipCrypto:
-    """Traditional PKWARE encryption (APPNOTE 6.1): three 32-bit keys set up
-    from the password and advanced by every plain byte."""
-
-    def __init__(self, password):
-        self.keys = (0x12345678, 0x23456789, 0x34567890)
-        self.encrypt(password)
-
-    def encrypt(self, data):
-        crc, stream = CRC_TABLE, STREAM_BYTE
-        k0, k1, k2 = self.keys
-        out = bytearray(data)
-        for i, c in enumerate(data):
-            out[i] = c ^ stream[k2 & 0xFFFF]
-            k0 = crc[(k0 ^ c) & 0xFF] ^ (k0 >> 8)
-            k1 = ((k1 + (k0 & 0xFF)) * 134775813 + 1) & 0xFFFFFFFF
-            k2 = crc[(k2 ^ (k1 >> 24)) & 0xFF] ^ (k2 >> 8)
-        self.keys = (k0, k1, k2)
-        return out
-
-
-def dos_time(seconds, utc):
-    """MS-DOS date and time (APPNOTE 4.4.6) of a POSIX time, rounded up to
-    even seconds as Info-ZIP zip does, within the years 1980 to 2107."""
-    t = (time.gmtime if utc else time.localtime)((int(seconds) + 1) & ~1)
-    if t.tm_year < 1980:
-        return (1 << 5) | 1, 0
-    if t.tm_year > 2107:
-        return (127 << 9) | (12 << 5) | 31, (23 << 11) | (59 << 5) | 29
-    date = ((t.tm_year - 1980) << 9) | (t.tm_mon << 5) | t.tm_mday
-    return date, (t.tm_hour << 11) | (t.tm_min << 5) | (min(t.tm_sec, 59) // 2)
-
-
 def source_date_epoch():
     value = os.environ.get("SOURCE_DATE_EPOCH")
     if value is None:
@@ -204,88 +150,6 @@ def source_date_epoch():
     if not re.fullmatch(r"[0-9]+", value):
         raise Refusal([f"SOURCE_DATE_EPOCH is not a count of seconds: {value}"])
     return int(value)
-
-
-class Member:
-    """A payload file as it goes into a volume."""
-
-    def __init__(self, payload, rel, size, password, epoch):
-        self.rel, self.size = rel, size
-        self.path = os.path.join(payload, rel)
-        self.name = rel.encode("cp866")
-        st = os.stat(self.path)
-        self.date, self.time = dos_time(epoch if epoch is not None else st.st_mtime,
-                                        epoch is not None)
-        # The read-only attribute as Info-ZIP zip sets it: the owner may not write.
-        self.attributes = 0 if st.st_mode & stat.S_IWUSR else 1
-        # One pass ahead of packing: the CRC (the encryption header's last
-        # byte), the header's other 11 bytes, and the size Deflate gives,
-        # which decides the method and gives the exact size in the volume.
-        mac = hmac.new(password, struct.pack("<H", len(self.name)) + self.name, hashlib.sha256)
-        packer = zlib.compressobj(DEFLATE_LEVEL, zlib.DEFLATED, -15)
-        crc = read = deflated = 0
-        with open(self.path, "rb") as f:
-            while chunk := f.read(CHUNK):
-                crc = zlib.crc32(chunk, crc)
-                mac.update(chunk)
-                deflated += len(packer.compress(chunk))
-                read += len(chunk)
-        deflated += len(packer.flush())
-        if read != size:
-            raise Refusal([f"{rel}: changed while it was read"])
-        self.crc = crc
-        self.method = 8 if deflated < size else 0
-        self.packed = CRYPT_HEADER + (deflated if self.method == 8 else size)
-        self.crypt_header = mac.digest()[:CRYPT_HEADER - 1] + bytes([crc >> 24])
-
-    def weight(self):
-        """Its bytes in a volume: local header, data and central record."""
-        return LOCAL_HEADER + CENTRAL_RECORD + 2 * len(self.name) + self.packed
-
-    def fields(self):
-        """The fields local header and central record share, from "version
-        needed to extract" to "extra field length"."""
-        # 2.0: Deflate and traditional encryption; flag bit 0: encrypted.
-        return struct.pack("<HHHHHIIIHH", 20, 1, self.method, self.time, self.date, self.crc,
-                           self.packed, self.size, len(self.name), 0)
-
-    def write(self, out, password):
-        """Writes the local header and the encrypted data at out's position."""
-        out.write(struct.pack("<I", 0x04034B50) + self.fields() + self.name)
-        crypt = ZipCrypto(password)
-        out.write(crypt.encrypt(self.crypt_header))
-        packer = zlib.compressobj(DEFLATE_LEVEL, zlib.DEFLATED, -15) if self.method == 8 else None
-        crc, written = 0, CRYPT_HEADER
-        with open(self.path, "rb") as f:
-            while chunk := f.read(CHUNK):
-                crc = zlib.crc32(chunk, crc)
-                data = packer.compress(chunk) if packer else chunk
-                written += len(data)
-                out.write(crypt.encrypt(data))
-        if packer:
-            data = packer.flush()
-            written += len(data)
-            out.write(crypt.encrypt(data))
-        if crc != self.crc or written != self.packed:
-            raise Refusal([f"{self.rel}: changed while it was packed"])
-
-    def central_record(self, offset):
-        # Made by 2.0 on MS-DOS: the external attributes are DOS attributes,
-        # which the installer gives the installed file.
-        return (struct.pack("<IH", 0x02014B50, 20) + self.fields() +
-                struct.pack("<HHHII", 0, 0, 0, self.attributes, offset) + self.name)
-
-
-def write_volume(path, members, password):
-    records = []
-    with open(path, "wb") as out:
-        for member in members:
-            records.append(member.central_record(out.tell()))
-            member.write(out, password)
-        directory, at = b"".join(records), out.tell()
-        out.write(directory)
-        out.write(struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(members), len(members),
-                              len(directory), at, 0))
 
 
 def greedy(weights, cap):
@@ -342,7 +206,10 @@ def pack(payload, out, base, count, limit, password):
         raise Refusal([f"{len(files)} files cannot fill {count} volumes (none may be empty)"])
     key = password.encode("ascii")
     epoch = source_date_epoch()
-    members = [Member(payload, rel, size, key, epoch) for rel, size in files]
+    try:
+        members = [Member(payload, rel, size, key, epoch) for rel, size in files]
+    except Changed as e:
+        raise Refusal([str(e)])
     # The sizes are exact: the volumes are planned before a byte is written.
     cap = min(limit or ZIP32_LIMIT, ZIP32_LIMIT - 1) - END_RECORD
     groups = partition([m.weight() for m in members], count, cap)
@@ -360,7 +227,10 @@ def pack(payload, out, base, count, limit, password):
                            "ZIP64 holds; build the installer for more volumes"])
     for n, group in enumerate(groups, 1):
         path = volume_path(out, base, n)
-        write_volume(path, [members[i] for i in group], key)
+        try:
+            write_volume(path, [members[i] for i in group], key)
+        except Changed as e:
+            raise Refusal([str(e)])
         print(f"make-dist: {os.path.basename(path)}: {len(group)} files, "
               f"{os.path.getsize(path)} bytes")
 
@@ -435,80 +305,6 @@ def password_hash(password):
     """What the build identity holds of the password (app/CMakeLists.txt)."""
     return hashlib.sha256(b"Mentorix Setup archive password:" + password.encode("ascii")
                           ).hexdigest()
-
-
-def pe_resources(image):
-    """The resources of a PE image as (type, name, language, bytes); a type,
-    name or language is a number or an upper-case name. ValueError or
-    struct.error when the image is not a PE file or its resource table
-    points outside it. The certificate table a signature appends lies
-    outside the sections and changes nothing here."""
-    def u16(at):
-        return struct.unpack_from("<H", image, at)[0]
-
-    def u32(at):
-        return struct.unpack_from("<I", image, at)[0]
-
-    if image[:2] != b"MZ":
-        raise ValueError("no MZ header")
-    pe = u32(0x3C)
-    if image[pe:pe + 4] != b"PE\0\0":
-        raise ValueError("no PE header")
-    sections, optional_size = u16(pe + 6), u16(pe + 20)
-    optional = pe + 24
-    directories = {0x10B: 96, 0x20B: 112}.get(u16(optional))  # PE32, PE32+
-    if directories is None:
-        raise ValueError("an optional header of unknown kind")
-    if u32(optional + directories - 4) <= 2:  # no resource table entry
-        return []
-    table_rva = u32(optional + directories + 2 * 8)
-    if not table_rva:
-        return []
-    headers = optional + optional_size
-
-    def offset_of(rva, length):
-        for i in range(sections):
-            va, raw_size, raw_at = struct.unpack_from("<III", image, headers + 40 * i + 12)
-            if va <= rva and rva + length <= va + raw_size:
-                at = raw_at + rva - va
-                if at + length > len(image):
-                    break
-                return at
-        raise ValueError("resource data outside the file's sections")
-
-    root = offset_of(table_rva, 16)
-    visited = [0]
-
-    def entries(at):
-        named, numbered = struct.unpack_from("<HH", image, root + at + 12)
-        # Folders of a damaged table may point back at each other.
-        visited[0] += named + numbered
-        if visited[0] > 1 << 16:
-            raise ValueError("more resource entries than a program holds")
-        for k in range(named + numbered):
-            name, target = struct.unpack_from("<II", image, root + at + 16 + 8 * k)
-            if name & 0x80000000:
-                start = root + (name & 0x7FFFFFFF)
-                end = start + 2 + 2 * u16(start)
-                if end > len(image):
-                    raise ValueError("a resource name outside the file")
-                name = image[start + 2:end].decode("utf-16-le").upper()
-            yield name, target
-
-    found = []
-    for kind, to_names in entries(0):
-        if not to_names & 0x80000000:
-            raise ValueError("a resource type without a folder")
-        for name, to_languages in entries(to_names & 0x7FFFFFFF):
-            if not to_languages & 0x80000000:
-                raise ValueError("a resource name without a folder")
-            for language, to_data in entries(to_languages & 0x7FFFFFFF):
-                if to_data & 0x80000000:
-                    raise ValueError("a resource language with a folder")
-                rva, size = struct.unpack_from("<II", image, root + to_data)
-                at = offset_of(rva, size)
-                found.append((kind, name, language, image[at:at + size]))
-    return found
 
 
 def identity(exe, password, build):
