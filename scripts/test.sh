@@ -45,6 +45,12 @@ for arch in win64 win32; do
     echo "== layers 2 and 3 not run for $arch: $(wine_skip_reason $arch)"
   fi
 done
+# Set-up (run as root above) installs wine64 on every x86-64 machine: there
+# the 64-bit build must run, and a skipped Windows layer is a failure.
+if [ "$(id -u)" = 0 ] && [ "$(uname -m)" = x86_64 ] && ! wine_can_run win64; then
+  echo "FAILED: the 64-bit Windows build cannot run under wine64 here"
+  exit 1
+fi
 
 failed=0
 wine_passed=0
