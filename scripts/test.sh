@@ -6,12 +6,17 @@
 #   3. end to end: the real setup.exe under Wine (tests/e2e/run.sh)
 #   4. a short run of every fuzz target
 # and the release tooling's checks (tests/dist) after layer 1.
-# Layers 2 and 3 run for every Windows build this machine can run: win64
-# wherever Wine runs, win32 too where the kernel runs 32-bit programs.
+# Layer 2 runs for every Windows build this machine can run: win64 wherever
+# Wine runs, win32 too where the kernel runs 32-bit programs. Layer 3 runs the
+# 64-bit build; SETUP_E2E_ALL_BUILDS=1 runs it for the 32-bit one as well
+# (it doubles the layer's time, and both builds share every line it tests).
+# Each phase prints how long it took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 jobs=$(nproc)
+phase_start=$SECONDS
+took() { echo "   ($1 took $((SECONDS - phase_start)) s)"; phase_start=$SECONDS; }
 
 [ "$(id -u)" = 0 ] && bash scripts/setup-deps.sh
 
@@ -20,6 +25,7 @@ for preset in native win32 win64; do
   cmake --preset $preset >build-$preset-configure.log 2>&1 || { cat build-$preset-configure.log; exit 1; }
   rm -f build-$preset-configure.log
   cmake --build build/$preset -j"$jobs"
+  took "build $preset"
 done
 echo "== layer 1: native unit tests (ASan + UBSan)"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
@@ -29,11 +35,13 @@ native_run=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' 
 # ctest counts a skipped test among those that passed and lists it as "(Skipped)".
 native_skipped=$(grep -c '(Skipped)' build/native/ctest.log || true)
 native_passed=$((${native_run:-0} - native_skipped))
+took "layer 1"
 
 echo "== release tooling: tests/dist/make_dist_test.sh"
 tests/dist/make_dist_test.sh | tee build/layer.log
 dist_passed=$(grep -c '^ok: ' build/layer.log || true)
 dist_skipped=$(grep -c '^skip: ' build/layer.log || true)
+took "release tooling"
 
 source scripts/wine-env.sh
 windows_builds=()
@@ -91,7 +99,12 @@ for arch in "${windows_builds[@]}"; do
   xvfb_stop
   unset DISPLAY
   [ $failed = 0 ] || exit 1
+  took "layer 2 ($arch)"
 
+  if [ $arch != win64 ] && [ "${SETUP_E2E_ALL_BUILDS:-0}" != 1 ]; then
+    echo "== layer 3 for $arch left to SETUP_E2E_ALL_BUILDS=1 (the win64 run covers the same code)"
+    continue
+  fi
   echo "== layer 3: end to end, $arch (tests/e2e/run.sh)"
   SETUP_WIN_BIN=$root/build/$arch/bin tests/e2e/run.sh | tee build/layer.log
   n=$(grep -c '^ok: ' build/layer.log || true)
@@ -100,10 +113,12 @@ for arch in "${windows_builds[@]}"; do
   n=$(grep -c '^skip: ' build/layer.log || true)
   e2e_skipped=$((e2e_skipped + n))
   rm -f build/layer.log
+  took "layer 3 ($arch)"
 done
 
 echo "== layer 4: scripts/fuzz-smoke.sh"
 scripts/fuzz-smoke.sh
+took "layer 4"
 
 ran_on=${windows_builds[*]:-none}
 skipped=$((native_skipped + dist_skipped + wine_skipped + e2e_skipped))
