@@ -34,12 +34,16 @@ void TInstF3::RegisterAssociations() {
   const ProductProfile& p = Profile();
   for (const AssociationRecord& a : InUse(p.Associations, p.AssociationCount)) {
     // The keys as they were, for a rollback.
+    const size_t mark = undo_.KeyMark();
     for (const std::string& key : AssociationKeys(a.Extension)) undo_.KeyBefore(key);
     const bool written =
         RegisterAssociation(a.Extension, a.ProgramDir, a.ProgramFile, a.Description, a.IconIndex);
+    // A half-written association could send the extension to a class
+    // without a command: its keys get their earlier state at once.
+    if (!written) undo_.RestoreKeysFrom(mark);
     LogEvent(log_event::kAssociation,
-             "." + a.Extension + " -> \"" + a.ProgramDir + "\\" + a.ProgramFile +
-                 "\": " + (written ? "written" : "refused by the registry"));
+             "." + a.Extension + " -> \"" + a.ProgramDir + "\\" + a.ProgramFile + "\": " +
+                 (written ? "written" : "refused by the registry; the keys are as they were"));
   }
 }
 

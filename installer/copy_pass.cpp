@@ -8,6 +8,7 @@
 #include "installer/inst_f3.h"
 #include "installer/profile.h"
 #include "installer/run_log.h"
+#include "installer/run_recovery.h"
 #include "platform/platform.h"
 #include "support/cp1251.h"
 #include "support/exceptions.h"
@@ -16,8 +17,6 @@
 namespace installer {
 
 using support::Cp1251;
-
-namespace {}  // namespace
 
 std::string ExpandInstallDir(const std::string& text) {
   return ReplaceMacro(text, "%INSTALLDIR%", Profile().InstallDir);
@@ -31,6 +30,8 @@ std::string ExpandStartDir(const std::string& text) {
 void TInstF3::FormShow() {
   if (runStarted_) return;  // message boxes of the run re-activate the window
   runStarted_ = true;
+  // Windows is asked not to end the session in the middle of the run.
+  platform::ui().BlockShutdown(true, Profile().InstallCaption);
   platform::ui().ProcessMessages();
   PrepareRun();
   if (!MakeRunFolders()) {
@@ -87,8 +88,9 @@ void TInstF3::PrepareRun() {
   GroupError.clear();
 }
 
-// Creates the product folders (failures ignored: placement tries again for
-// each file), the UNINST sub-folder and the staging folder. The staging
+// Creates the UNINST sub-folder and starts the run's journal there, then the
+// product folders (failures ignored: placement tries again for each file)
+// and the staging folder. The staging
 // folder is always a new one, so that removing it afterwards removes nothing
 // but what the run put there: TEMP, or TEMP2, TEMP3, ... when a folder of
 // that name is already there (the host's own, or one a killed run left).
@@ -97,17 +99,24 @@ void TInstF3::PrepareRun() {
 bool TInstF3::MakeRunFolders() {
   ProductProfile& p = Profile();
   auto& files = platform::files();
-  for (const std::string& dir : InUse(p.ProductDirs, p.ProductDirCount)) MakeFolder(dir);
+  // UNINST stays even when the run is rolled back, as it always has; the
+  // journal lives there, beside the install log.
   const std::string uninst = p.InstallDir + "\\UNINST";
   if (!files.DirectoryExists(uninst) && !files.CreateDir(uninst)) {
     NoteFailure(CreateFolderFailure(uninst, files.LastError()));
     return false;
   }
+  if (undo_.Begin(uninst, p.ProductName, p.InstallDir, JournalRoots()))
+    LogEvent(log_event::kRun, "journal \"" + undo_.JournalPath() + "\"");
+  else
+    LogEvent(log_event::kError, "no journal could be made in \"" + uninst + "\"");
+  for (const std::string& dir : InUse(p.ProductDirs, p.ProductDirCount)) MakeFolder(dir);
   StagingDir = ClaimFolder(p.InstallDir, "TEMP");
   if (StagingDir.empty()) {
     NoteFailure(CreateFolderFailure(p.InstallDir + "\\TEMP", files.LastError()));
     return false;
   }
+  undo_.StagingMade(StagingDir);
   UnZipper1.SetDestDir(StagingDir);
   return true;
 }
@@ -150,37 +159,62 @@ void TInstF3::NoteFailure(const ERunFailure& failure) {
 }
 
 std::string TInstF3::AbortMessage() const {
-  if (!abortReason_.empty()) return abortReason_;
-  const ProductProfile& p = Profile();
-  return Cp1251("Ошибка при чтении данных. Вероятно, испорчен файл ") + p.ArchiveName +
-         VolumeSuffix(CurrentVolume) + ".\r\n" + Cp1251("Продолжение установки невозможно.");
+  std::string text = abortReason_;
+  if (text.empty()) {
+    const ProductProfile& p = Profile();
+    text = Cp1251("Ошибка при чтении данных. Вероятно, испорчен файл ") + p.ArchiveName +
+           VolumeSuffix(CurrentVolume) + ".\r\n" + Cp1251("Продолжение установки невозможно.");
+  }
+  if (notRestored_.empty()) return text;
+  return text + "\r\n" + Cp1251("Не удалось восстановить: ") + QuotedList(notRestored_) + ".\r\n" +
+         Cp1251("Восстановление будет продолжено при следующем запуске программы установки.");
 }
 
+// The folders the run may change things in, for its journal: a later
+// undo touches nothing outside them.
+std::vector<std::string> TInstF3::JournalRoots() const {
+  const ProductProfile& p = Profile();
+  std::vector<std::string> roots = {p.InstallDir, p.SystemDir, p.ProgramsDir, p.DesktopDir};
+  for (const ShortcutRecord& s : InUse(p.Shortcuts, p.ShortcutCount)) {
+    roots.push_back(s.LinkDir);
+    roots.push_back(LinkBackupRoot(s.LinkDir));
+  }
+  std::erase_if(roots, [](const std::string& r) { return r.empty(); });
+  return roots;
+}
+
+// The undo comes first and the message after it, so that a program ended
+// at the message has already put everything back.
 void TInstF3::AbortInstall() {
   ProductProfile& p = Profile();
   auto& files = platform::files();
   if (Failure == fkNone) Failure = fkArchive;
-  Outcome = roRolledBack;
-  platform::MessageBoxRequest box;
-  box.kind = platform::MessageKind::Error;
-  box.text = AbortMessage();
-  box.buttons = platform::kButtonOk;
-  LogEvent(log_event::kRollback, box.text);
-  platform::ui().MessageBox(box);
+  LogEvent(log_event::kRollback, AbortMessage());
 
   // Only what this run changed is put back: the files it placed go (the
   // extra paths of the log and kept files that were already there are left
   // alone), the files it replaced return, the keys get their earlier values.
   InstallList.reset();
-  undo_.Undo();
+  notRestored_ = undo_.Undo();
+  for (const std::string& path : notRestored_)
+    LogEvent(log_event::kNotRestored, "\"" + path + "\"");
   if (groupCreated_) files.RemoveDir(p.ProgramsDir + p.ProgramGroup);
   groupCreated_ = false;
 
   if (!StagingDir.empty()) RemoveTree(StagingDir);
-  files.RemoveDir(p.InstallDir);
   // The folders this run created go when they are empty, deepest first.
   // Folders of ProductDirs that were there before the run stay, even empty.
   RemoveCreatedFolders();
+  // What could not be put back stays in the journal for the next start.
+  undo_.EndJournal(notRestored_.empty());
+  files.RemoveDir(p.InstallDir);
+  Outcome = notRestored_.empty() ? roRolledBack : roRollbackIncomplete;
+
+  platform::MessageBoxRequest box;
+  box.kind = platform::MessageKind::Error;
+  box.text = AbortMessage();
+  box.buttons = platform::kButtonOk;
+  platform::ui().MessageBox(box);
   EndProgram();
 }
 

@@ -55,10 +55,18 @@ void TInstF3::MakeFolder(const std::string& dir) {
     if (d.size() == 2 && d[1] == ':') break;  // a drive root
   }
   if (missing.empty()) return;
+  for (auto d = missing.rbegin(); d != missing.rend(); ++d) undo_.FolderBefore(*d);
   files.ForceDirectories(dir);
   for (const std::string& d : missing) {
     if (files.DirectoryExists(d)) createdFolders_.push_back(d);
   }
+}
+
+std::string LinkBackupRoot(const std::string& linkDir) {
+  const size_t slash = linkDir.rfind('\\');
+  // A folder right under a drive root keeps its own backups.
+  if (slash == std::string::npos || slash < 3) return linkDir;
+  return linkDir.substr(0, slash);
 }
 
 void TInstF3::RemoveCreatedFolders() {

@@ -23,7 +23,25 @@ void TInstF3::FinishInstall() {
   RegisterAssociations();
   CreateProgramGroup();
   CreateShortcuts();
-  if (InstallList) WriteInstallLog(p.InstallDir + "\\UNINST\\" + p.LogName, *InstallList);
+  if (InstallList) {
+    // The earlier log is kept until the run completes, like every file it replaces.
+    const auto swap = [this, &p](const std::string& written, const std::string& path) {
+      auto& files = platform::files();
+      const uint32_t attributes = files.GetAttributes(path);
+      // A folder of that name is not replaced: the swap fails as it is.
+      if (attributes != platform::kInvalidAttributes && (attributes & platform::kAttrDirectory))
+        return files.ReplaceFile(written, path);
+      if (attributes != platform::kInvalidAttributes)
+        return undo_.Replace(written, path, p.InstallDir, false, true);
+      undo_.NewBefore(path);
+      if (files.ReplaceFile(written, path)) return true;
+      undo_.NotPlaced(path);
+      return false;
+    };
+    const std::string log = p.InstallDir + "\\UNINST\\" + p.LogName;
+    undo_.NewBefore(log + ".new");  // written in full beside the log first
+    WriteInstallLog(log, *InstallList, swap);
+  }
 
   InstallList.reset();
   Finished = true;

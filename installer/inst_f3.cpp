@@ -105,6 +105,9 @@ void TInstF3::MemberFailed(const std::string& why) {
   throw EMemberFailed("A member failed its check");
 }
 
-void TInstF3::EndProgram() { platform::App().Terminate(); }
+void TInstF3::EndProgram() {
+  platform::ui().BlockShutdown(false, std::string());
+  platform::App().Terminate();
+}
 
 }  // namespace installer

@@ -83,11 +83,14 @@ class TInstF3 {
  private:
   void PrepareRun();
   bool MakeRunFolders();
+  std::vector<std::string> JournalRoots() const;
   void RunVolumes();
   void ShowFinalReport();
   void EndProgram();
   void Record(const std::string& path);
   bool Move(const std::string& staged, const std::string& target);
+  bool Replace(const std::string& staged, const std::string& target, bool system,
+               uint32_t attributes);
   // Keeps the reason of a failure that is not the archive's for the rollback.
   void NoteFailure(const ERunFailure& failure);
   // Stops the run when a member was skipped or failed its check.
@@ -109,7 +112,13 @@ class TInstF3 {
   // Set when the run cannot go on for a reason other than the archive; the
   // rollback then shows this text instead of the archive message.
   std::string abortReason_;
+  // What the rollback could not put back; kept in the journal.
+  std::vector<std::string> notRestored_;
 };
+
+// Where a link's earlier file is kept while the run replaces it: the
+// parent of its folder, on the same volume but out of the folder shown.
+std::string LinkBackupRoot(const std::string& linkDir);
 
 // Replaces every "%InstallDir%" (any letter case) by InstallDir.
 std::string ExpandInstallDir(const std::string& text);

@@ -166,6 +166,9 @@ void TInstF1::RunCopyWindow() {
     case roRolledBack:
       SetOutcome(ExitCode::RolledBack, copier->AbortMessage());
       break;
+    case roRollbackIncomplete:
+      SetOutcome(ExitCode::RollbackIncomplete, copier->AbortMessage());
+      break;
     case roNotEnded:
       // A run that completed without telling how still counts by its log.
       if (copier->Finished) SetOutcome(ExitCode::Installed);

@@ -54,7 +54,8 @@ bool HasHeaderLine(const std::string& log) {
   return end != std::string::npos && end > 0 && log[end - 1] == '|';
 }
 
-void WriteInstallLog(const std::string& path, const std::vector<std::string>& installList) {
+void WriteInstallLog(const std::string& path, const std::vector<std::string>& installList,
+                     const LogSwap& swap) {
   auto& files = platform::files();
   std::vector<std::string> lines = installList;
   if (files.FileExists(path)) {
@@ -82,7 +83,7 @@ void WriteInstallLog(const std::string& path, const std::vector<std::string>& in
   const bool readOnly =
       attributes != platform::kInvalidAttributes && (attributes & platform::kAttrReadOnly);
   if (readOnly) files.SetAttributes(path, attributes & ~platform::kAttrReadOnly);
-  if (!files.ReplaceFile(written, path)) {
+  if (!(swap ? swap(written, path) : files.ReplaceFile(written, path))) {
     const platform::FileError error = files.LastError();
     files.DeleteFile(written);
     if (readOnly) files.SetAttributes(path, attributes);

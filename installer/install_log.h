@@ -3,6 +3,7 @@
 // uninstaller texts, each followed by "|"), then one full path per line.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,10 @@ bool HasHeaderLine(const std::string& log);
 // first, which then replaces the earlier log in one step, a read-only one
 // too. Throws ERunFailure naming the file when it cannot be read or written;
 // the earlier log is then as it was, and no ".new" file is left.
-void WriteInstallLog(const std::string& path, const std::vector<std::string>& installList);
+// swap puts the written file in place (default: Files::ReplaceFile); the
+// run passes one that keeps the earlier log for its rollback.
+using LogSwap = std::function<bool(const std::string& written, const std::string& path)>;
+void WriteInstallLog(const std::string& path, const std::vector<std::string>& installList,
+                     const LogSwap& swap = {});
 
 }  // namespace installer

@@ -58,6 +58,20 @@ bool StagedIsNewer(const std::string& staged, const std::string& target) {
 
 void AddEntry(std::string& list, const std::string& path) { list += "\"" + path + "\", "; }
 
+// Whether two full paths are on one volume: the same drive letter, or the
+// same server share.
+bool SameVolume(const std::string& a, const std::string& b) {
+  auto volume = [](const std::string& path) {
+    if (path.size() >= 2 && path[1] == ':') return UpperAscii(path.substr(0, 2));
+    if (path.rfind("\\\\", 0) != 0) return std::string();
+    const size_t share = path.find('\\', 2);
+    const size_t end = share == std::string::npos ? share : path.find('\\', share + 1);
+    return UpperAscii(path.substr(0, end));
+  };
+  const std::string va = volume(a);
+  return !va.empty() && va == volume(b);
+}
+
 // Records a folder that placement created, in upper case, unless
 // ProductDirs already lists it or is full.
 void RecordProductDir(const std::string& dir) {
@@ -104,27 +118,15 @@ void TInstF3::PlaceFile(const std::string& name) {
     RecordProductDir(targetDir);
   }
 
-  // Kept-aside copies stay on the volume of their root folder.
-  const std::string backupRoot = system ? p.SystemDir : p.InstallDir;
   if (!IsKeptFile(name)) {
-    const bool replacing = files.FileExists(target);
-    bool ok = !replacing || undo_.KeepAside(target, backupRoot);
-    while (!ok) {
-      platform::MessageBoxRequest box;
-      box.kind = platform::MessageKind::Warning;
-      box.text = RetryText(target);
-      box.buttons = platform::kButtonRetry | platform::kButtonIgnore;
-      if (platform::ui().MessageBox(box) == platform::kButtonIgnore) break;
-      // Whatever happened while the box was open (the other program
-      // closing, windows to repaint) is dealt with before the next attempt.
-      platform::ui().ProcessMessages();
-      ok = undo_.KeepAside(target, backupRoot);
-    }
-    if (!ok || !Move(staged, target)) {
-      if (ok && replacing) undo_.PutBack(target);  // the earlier file is not lost
+    const uint32_t attributes = files.GetAttributes(target);
+    const bool replacing =
+        attributes != platform::kInvalidAttributes && !(attributes & platform::kAttrDirectory);
+    const bool placed =
+        replacing ? Replace(staged, target, system, attributes) : Move(staged, target);
+    if (!placed) {
       AddEntry(NotUpdatedFiles, target);
       LogEvent(log_event::kNotUpdated, "\"" + target + "\"");
-      files.DeleteFile(staged);
       return;
     }
   } else if (files.FileExists(target)) {
@@ -133,29 +135,76 @@ void TInstF3::PlaceFile(const std::string& name) {
   } else if (!Move(staged, target)) {
     AddEntry(NotCreatedFiles, target);
     LogEvent(log_event::kNotCreated, "\"" + target + "\"");
-    files.DeleteFile(staged);
     return;
   }
 
   if (!system) Record(target);
 }
 
-// Moves a staged file to its target and notes it for the rollback. A move
-// to another volume copies the file; when that volume is full the run
-// cannot go on.
+// Moves a staged file to its free target, noted for the rollback first. A
+// move to another volume copies the file; when that volume is full the run
+// cannot go on. A file that is not moved leaves the staging folder.
 bool TInstF3::Move(const std::string& staged, const std::string& target) {
   auto& files = platform::files();
+  undo_.NewBefore(target);
   if (files.MoveFile(staged, target)) {
-    undo_.Placed(target);
     LogEvent(log_event::kPlaced, "\"" + target + "\"");
     return true;
   }
   const platform::FileError error = files.LastError();
-  if (!error.diskFull) return false;
   // The target was free before the move: what is there now is a cut copy.
-  ClearReadOnly(target);
-  files.DeleteFile(target);
-  throw WriteFailure(target, error);
+  if (error.diskFull) {
+    ClearReadOnly(target);
+    files.DeleteFile(target);
+    undo_.NotPlaced(target);
+    throw WriteFailure(target, error);
+  }
+  undo_.NotPlaced(target);
+  files.DeleteFile(staged);
+  return false;
+}
+
+// Puts a staged file in place of an existing one. The earlier file is kept
+// until the run ends. A system member is first brought onto the system
+// folder's volume, so that the replacement itself is one rename and the
+// target is never without a file, however long the copy. An earlier file
+// that cannot be moved (another program holds it) brings up the retry
+// dialog.
+bool TInstF3::Replace(const std::string& staged, const std::string& target, bool system,
+                      uint32_t attributes) {
+  const ProductProfile& p = Profile();
+  auto& files = platform::files();
+  // Kept copies stay on the volume of their root folder.
+  const std::string& root = system ? p.SystemDir : p.InstallDir;
+  std::string from = staged;
+  if (system && !SameVolume(StagingDir, root)) {
+    from = undo_.BringOnto(staged, root);
+    if (from.empty()) {
+      const platform::FileError error = files.LastError();
+      if (error.diskFull) throw WriteFailure(target, error);
+      files.DeleteFile(staged);
+      return false;
+    }
+  }
+  const bool readOnly = attributes & platform::kAttrReadOnly;
+  bool ok = undo_.Replace(from, target, root, readOnly);
+  while (!ok) {
+    platform::MessageBoxRequest box;
+    box.kind = platform::MessageKind::Warning;
+    box.text = RetryText(target);
+    box.buttons = platform::kButtonRetry | platform::kButtonIgnore;
+    if (platform::ui().MessageBox(box) == platform::kButtonIgnore) break;
+    // Whatever happened while the box was open (the other program
+    // closing, windows to repaint) is dealt with before the next attempt.
+    platform::ui().ProcessMessages();
+    ok = undo_.Replace(from, target, root, readOnly);
+  }
+  if (!ok) {
+    files.DeleteFile(from);
+    return false;
+  }
+  LogEvent(log_event::kPlaced, "\"" + target + "\"");
+  return true;
 }
 
 }  // namespace installer

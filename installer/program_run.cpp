@@ -7,6 +7,7 @@
 #include "installer/inst_f1.h"
 #include "installer/run_log.h"
 #include "installer/run_outcome.h"
+#include "installer/run_recovery.h"
 #include "installer/unattended_ui.h"
 #include "platform/instance_lock.h"
 #include "platform/platform.h"
@@ -182,6 +183,15 @@ void Run(const std::string& commandLine, const ProductDefinition& product,
     ShowMessage(platform::MessageKind::Warning, text);
     SetOutcome(ExitCode::AlreadyRunning, text);
     return;
+  }
+
+  // A run of this product that was cut off is undone before anything else.
+  const RecoveryReport recovered = RecoverInterruptedRuns(product.ProductName);
+  const std::string recoveryText = RecoveryMessage(product, recovered);
+  if (!recoveryText.empty()) {
+    ShowMessage(recovered.left.empty() ? platform::MessageKind::Information
+                                       : platform::MessageKind::Warning,
+                recoveryText);
   }
 
   TInstF1 main(product);

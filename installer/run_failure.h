@@ -18,6 +18,7 @@ enum TRunOutcome : uint8_t {
   roCompleted = 1,              // everything is in place; the success report
   roCompletedWithProblems = 2,  // complete; the report lists what could not be done
   roRolledBack = 3,             // not complete: what the run changed was put back
+  roRollbackIncomplete = 4,     // not complete, and some changes could not be put back yet
 };
 
 // Why a run was rolled back.

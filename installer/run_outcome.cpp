@@ -27,6 +27,8 @@ const char* ExitCodeName(ExitCode code) {
       return "installed with problems";
     case ExitCode::AlreadyRunning:
       return "another installer is running";
+    case ExitCode::RollbackIncomplete:
+      return "rollback incomplete";
   }
   return "unknown";
 }

@@ -15,6 +15,7 @@ enum class ExitCode : int {
   RolledBack = 4,             // the run failed and was rolled back
   InstalledWithProblems = 5,  // installed; the final report lists problems
   AlreadyRunning = 6,         // another installer is running
+  RollbackIncomplete = 7,     // the run failed and some of its changes could not be undone yet
 };
 
 // What the program run came to: the code and, for the run log, why.

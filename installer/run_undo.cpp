@@ -1,6 +1,7 @@
 #include "installer/run_undo.h"
 
 #include "installer/inst_f3.h"
+#include "installer/journal_undo.h"
 #include "installer/profile.h"
 #include "installer/run_failure.h"
 
@@ -8,95 +9,201 @@ namespace installer {
 
 namespace {
 
+using namespace journal;
 const char kBackupFolderName[] = "~BACKUP";
-constexpr auto kClasses = platform::RootKey::ClassesRoot;
+constexpr int kBackupNames = 999;  // leftovers of that many killed runs
+constexpr auto kMachine = platform::RootKey::LocalMachine;
 
 }  // namespace
 
-std::string TRunUndo::BackupFolder(const std::string& folder) {
-  std::string& backup = backupFolders_[UpperAscii(folder)];
-  if (backup.empty()) {
-    backup = ClaimFolder(folder, kBackupFolderName);
-    if (backup.empty()) {
-      backupFolders_.erase(UpperAscii(folder));
-      throw CreateFolderFailure(folder + "\\" + kBackupFolderName, platform::files().LastError());
-    }
-  }
-  return backup;
+std::string JournalRecordKey(const std::string& product) {
+  return "SOFTWARE\\" + product + " Setup";
 }
 
-bool TRunUndo::KeepAside(const std::string& path, const std::string& folder) {
-  // Flat numbered names: no folders to make, no long paths.
-  const std::string keptAs = BackupFolder(folder) + "\\" + std::to_string(kept_ + 1);
-  if (!platform::files().MoveFile(path, keptAs)) return false;
-  ++kept_;
-  files_.push_back({path, keptAs});
+std::vector<std::string> RecordedJournals(const std::string& product) {
+  std::vector<std::string> paths;
+  std::string value;
+  if (!platform::registry().ReadString(kMachine, JournalRecordKey(product), kJournalValue, value))
+    return paths;
+  size_t start = 0;
+  while (start <= value.size()) {
+    size_t bar = value.find('|', start);
+    if (bar == std::string::npos) bar = value.size();
+    if (bar > start) paths.push_back(value.substr(start, bar - start));
+    start = bar + 1;
+  }
+  return paths;
+}
+
+void SetRecordedJournals(const std::string& product, const std::vector<std::string>& paths) {
+  auto& registry = platform::registry();
+  const std::string key = JournalRecordKey(product);
+  if (paths.empty()) {
+    registry.DeleteValue(kMachine, key, kJournalValue);
+    registry.DeleteKey(kMachine, key);
+    return;
+  }
+  std::string value;
+  for (const std::string& path : paths) value += (value.empty() ? "" : "|") + path;
+  registry.WriteValue(kMachine, key, kJournalValue, {platform::kRegString, value + '\0'});
+}
+
+bool TRunUndo::Begin(const std::string& folder, const std::string& product,
+                     const std::string& installDir, const std::vector<std::string>& roots) {
+  product_ = product;
+  if (!journal_.Open(folder)) return false;
+  // The product's record names the journal before anything is changed.
+  std::vector<std::string> recorded = RecordedJournals(product);
+  recorded.push_back(journal_.Path());
+  SetRecordedJournals(product, recorded);
+  // What was noted before the journal existed follows the roots that make
+  // it trusted.
+  std::vector<JournalRecord> earlier;
+  earlier.swap(records_);
+  Note({kRun, {product, installDir}});
+  for (const std::string& root : roots) Note({kRoot, {root}});
+  for (JournalRecord& record : earlier) Note(std::move(record));
+  journal_.Flush();
   return true;
 }
 
+void TRunUndo::Note(JournalRecord record) {
+  journal_.Append(record);
+  journal_.Checkpoint();
+  records_.push_back(std::move(record));
+  JournalStep(records_.back().kind.c_str());
+}
+
+void TRunUndo::FolderBefore(const std::string& path) { Note({kFolder, {path}}); }
+
+void TRunUndo::StagingMade(const std::string& path) { Note({kStaging, {path}}); }
+
+void TRunUndo::NewBefore(const std::string& path) { Note({kNew, {path}}); }
+
+void TRunUndo::NotPlaced(const std::string& path) { Note({kDrop, {path}}); }
+
+std::string TRunUndo::BackupFolder(const std::string& root) {
+  std::string& backup = backupFolders_[UpperAscii(root)];
+  if (!backup.empty()) return backup;
+  auto& files = platform::files();
+  for (int n = 1; n <= kBackupNames; ++n) {
+    const std::string folder = root + "\\" + kBackupFolderName + (n == 1 ? "" : std::to_string(n));
+    if (files.DirectoryExists(folder) || files.FileExists(folder)) continue;
+    FolderBefore(folder);
+    if (files.CreateDir(folder)) {
+      // Out of sight where it is made beside a desktop or a menu group.
+      files.SetAttributes(folder, platform::kAttrDirectory | platform::kAttrHidden);
+      backup = folder;
+      return backup;
+    }
+    break;
+  }
+  backupFolders_.erase(UpperAscii(root));
+  throw CreateFolderFailure(root + "\\" + kBackupFolderName, platform::files().LastError());
+}
+
+// Flat numbered names: no folders to make, no long paths.
+std::string TRunUndo::NextKeptName(const std::string& root) {
+  return BackupFolder(root) + "\\" + std::to_string(++kept_);
+}
+
+bool TRunUndo::Replace(const std::string& from, const std::string& target, const std::string& root,
+                       bool readOnly, bool durable) {
+  auto& files = platform::files();
+  std::string kept = NextKeptName(root);
+  Note({kReplace, {target, kept}});
+  // One step: the earlier file keeps its second name, the new one takes
+  // the first. Windows refuses it for a read-only or running file.
+  if (!readOnly && files.HardLink(target, kept)) {
+    if (durable ? files.ReplaceFile(from, target) : files.MoveOver(from, target)) return true;
+    if (!files.DeleteFile(kept)) {
+      // A running program's file keeps its second name until the end.
+      Note({kSpare, {kept}});
+      kept = NextKeptName(root);
+      Note({kReplace, {target, kept}});
+    }
+  }
+  // Renamed aside, then the new file moves in.
+  if (!files.MoveFile(target, kept)) return false;
+  if (files.MoveFile(from, target)) return true;
+  files.MoveFile(kept, target);  // the earlier file is not lost
+  return false;
+}
+
+std::string TRunUndo::BringOnto(const std::string& from, const std::string& root) {
+  const std::string near = NextKeptName(root) + ".new";
+  Note({kSpare, {near}});
+  if (platform::files().MoveFile(from, near)) return near;
+  return std::string();
+}
+
+bool TRunUndo::CopyBefore(const std::string& path, const std::string& root) {
+  const std::string kept = NextKeptName(root);
+  Note({kReplace, {path, kept}});
+  return platform::files().CopyFile(path, kept, true);
+}
+
+// What cannot go back now is left for the rollback, or the commit's clean-up.
 void TRunUndo::PutBack(const std::string& path) {
-  for (size_t i = files_.size(); i-- > 0;) {
-    if (files_[i].path != path || files_[i].keptAs.empty()) continue;
-    // If it cannot go back it stays in the backup folder, which then stays too.
-    platform::files().MoveFile(files_[i].keptAs, path);
-    files_.erase(files_.begin() + static_cast<std::ptrdiff_t>(i));
+  for (size_t i = records_.size(); i-- > 0;) {
+    if (records_[i].kind != kReplace || records_[i].fields[0] != path) continue;
+    auto& files = platform::files();
+    const std::string& kept = records_[i].fields[1];
+    if (files.FileExists(path))
+      files.MoveOver(kept, path);
+    else
+      files.MoveFile(kept, path);
     return;
   }
 }
 
-void TRunUndo::Placed(const std::string& path) { files_.push_back({path, std::string()}); }
-
 void TRunUndo::KeyBefore(const std::string& key) {
   auto& registry = platform::registry();
-  KeyStep step;
-  step.key = key;
-  step.existed = registry.KeyExists(kClasses, key);
-  step.hadDefault = step.existed && registry.ReadValue(kClasses, key, "", step.value);
-  keys_.push_back(step);
+  platform::RegistryValue value;
+  const bool existed = registry.KeyExists(platform::RootKey::ClassesRoot, key);
+  const bool hadDefault =
+      existed && registry.ReadValue(platform::RootKey::ClassesRoot, key, "", value);
+  Note({kKey, {key, KeyStateField(existed, hadDefault, value)}});
 }
 
-void TRunUndo::Undo() {
-  auto& registry = platform::registry();
-  for (auto k = keys_.rbegin(); k != keys_.rend(); ++k) {
-    if (!k->existed)
-      registry.DeleteKey(kClasses, k->key);
-    else if (k->hadDefault)
-      registry.WriteValue(kClasses, k->key, "", k->value);
-    else
-      registry.DeleteValue(kClasses, k->key, "");
+void TRunUndo::RestoreKeysFrom(size_t mark) {
+  std::vector<JournalRecord> keys;
+  for (size_t i = mark; i < records_.size(); ++i) {
+    if (records_[i].kind == kKey) keys.push_back(records_[i]);
   }
-  keys_.clear();
+  UndoJournal(keys);
+}
 
-  auto& files = platform::files();
-  for (auto f = files_.rbegin(); f != files_.rend(); ++f) {
-    if (f->keptAs.empty()) {
-      ClearReadOnly(f->path);
-      files.DeleteFile(f->path);
-    } else {
-      // A kept file that cannot go back stays in the backup folder.
-      files.MoveFile(f->keptAs, f->path);
-    }
+std::vector<std::string> TRunUndo::Undo() {
+  journal_.Flush();
+  return UndoJournal(records_);
+}
+
+void TRunUndo::EndJournal(bool everythingBack) {
+  if (!journal_.IsOpen()) return;
+  if (!everythingBack) {
+    journal_.Close();  // the next start finishes the undo
+    return;
   }
-  files_.clear();
-  RemoveBackupFolders();
+  RemoveJournal();
+  RemoveJournalFolders(records_);  // the journal's own folder among them
+}
+
+void TRunUndo::RemoveJournal() {
+  const std::string path = journal_.Path();
+  journal_.Remove();
+  std::vector<std::string> recorded = RecordedJournals(product_);
+  std::erase(recorded, path);
+  SetRecordedJournals(product_, recorded);
 }
 
 void TRunUndo::Commit() {
-  auto& files = platform::files();
-  for (const FileStep& f : files_) {
-    if (f.keptAs.empty()) continue;
-    ClearReadOnly(f.keptAs);
-    files.DeleteFile(f.keptAs);
-  }
-  files_.clear();
-  keys_.clear();
-  RemoveBackupFolders();
-}
-
-// Only empty folders go: whatever could not be put back or deleted stays.
-void TRunUndo::RemoveBackupFolders() {
-  for (const auto& [parent, folder] : backupFolders_) platform::files().RemoveDir(folder);
+  journal_.Commit();
+  JournalStep(kCommit);
+  CleanUpJournal(records_);
   backupFolders_.clear();
+  if (journal_.IsOpen()) RemoveJournal();
+  records_.clear();
 }
 
 }  // namespace installer

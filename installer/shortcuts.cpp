@@ -46,27 +46,33 @@ void TInstF3::CreateProgramGroup() {
   // Without a known Programs folder there is no place for the group: it is
   // reported like a group that could not be made.
   const std::string group = p.ProgramsDir + p.ProgramGroup;
-  if (!p.ProgramsDir.empty() && !files.DirectoryExists(group))
+  if (!p.ProgramsDir.empty() && !files.DirectoryExists(group)) {
+    undo_.FolderBefore(group);
     groupCreated_ = files.CreateDir(group);
+  }
   if (p.ProgramsDir.empty() || !files.DirectoryExists(group)) {
     GroupError = support::Cp1251("Не удалось создать программную группу \"") +
                  GroupDisplayName(p.ProgramGroup) + "\".\r\n";
   }
 }
 
-// Saves one link of the table. A link already there is kept aside first and
+// Saves one link of the table. The link is saved over the one already
+// there, so a copy of that one is kept first (on the link's own volume); it
 // comes back when the new one cannot be saved, or when the run is rolled
-// back; a link that cannot be moved aside is left as it is, and the row
-// fails.
+// back. A link that cannot be copied is left as it is, and the row fails.
 bool TInstF3::PlaceShortcut(const ShortcutRecord& s, const std::string& linkPath) {
   const std::string saved = SavedLinkPath(linkPath);
   const bool replacing = platform::files().FileExists(saved);
-  if (replacing && !undo_.KeepAside(saved, Profile().InstallDir)) return false;
-  if (CreateShortcut(s.Target, s.Arguments, s.WorkDir, linkPath)) {
-    undo_.Placed(saved);
-    return true;
+  if (replacing) {
+    if (!undo_.CopyBefore(saved, LinkBackupRoot(s.LinkDir))) return false;
+  } else {
+    undo_.NewBefore(saved);
   }
-  if (replacing) undo_.PutBack(saved);
+  if (CreateShortcut(s.Target, s.Arguments, s.WorkDir, linkPath)) return true;
+  if (replacing)
+    undo_.PutBack(saved);
+  else
+    undo_.NotPlaced(saved);
   return false;
 }
 

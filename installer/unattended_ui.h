@@ -38,6 +38,9 @@ class TUnattendedUi : public platform::Ui {
                       std::string& file) override;
   void ProcessMessages() override { inner_.ProcessMessages(); }
   void SetCursor(platform::Cursor cursor) override { inner_.SetCursor(cursor); }
+  void BlockShutdown(bool on, const std::string& reason) override {
+    inner_.BlockShutdown(on, reason);
+  }
   int ShowModal(platform::Form& form) override;
 
  private:

@@ -114,6 +114,20 @@ class Files {
   // MOVEFILE_WRITE_THROUGH). Fails when the target is read-only or in use;
   // the target is then unchanged.
   virtual bool ReplaceFile(const std::string& from, const std::string& to) = 0;
+  // As ReplaceFile, without waiting for the disk: one rename step that puts
+  // a file of the same volume in place of another, for the installation's
+  // many files (MoveFileExA with MOVEFILE_REPLACE_EXISTING). Fails when the
+  // target is read-only or in use (a running program cannot be replaced),
+  // or the files are on different volumes; the target is then unchanged.
+  virtual bool MoveOver(const std::string& from, const std::string& to) = 0;
+  // Gives an existing file a second name on the same volume (CreateHardLinkA);
+  // both names then stand for one file. Fails where the volume has no hard
+  // links (FAT) or the new name exists.
+  virtual bool HardLink(const std::string& existing, const std::string& newName) = 0;
+  // Has the system delete a file, or an empty folder, at the next restart
+  // (MoveFileExA with MOVEFILE_DELAY_UNTIL_REBOOT): for files of a running
+  // program, which can be renamed but not deleted.
+  virtual bool DeleteAtRestart(const std::string& path) = 0;
   virtual bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
   // GetFileAttributesA semantics: kInvalidAttributes when the path is missing.
   virtual uint32_t GetAttributes(const std::string& path) = 0;
@@ -296,6 +310,13 @@ class Ui {
   // the form to the presenter that the window layer installs
   // (platform::win32::SetFormPresenter); the scripted one to the test's handler.
   virtual int ShowModal(Form& form) = 0;
+  // While on, the program asks Windows not to end the session under it
+  // (WM_QUERYENDSESSION is refused and ShutdownBlockReasonCreate gives
+  // reason); off lets it go again. Nothing where there is no session.
+  virtual void BlockShutdown(bool on, const std::string& reason) {
+    (void)on;
+    (void)reason;
+  }
 };
 
 // ---------------------------------------------------------------- access

@@ -106,18 +106,21 @@ class PosixFile : public File {
     return done;
   }
 
+  // Writes of this file do not use up the simulated free space.
+  void Uncounted() { counted_ = false; }
+
   int32_t Write(const void* buffer, int32_t count) override {
     if (count <= 0) return 0;
     if (!writable_) {
       Fail(kAccessDenied);
       return 0;
     }
-    if (faults().fullDisk || faults().freeBytes == 0) {
+    if (counted_ && (faults().fullDisk || faults().freeBytes == 0)) {
       DiskFull();
       return 0;
     }
     const int32_t wanted = count;
-    if (faults().freeBytes > 0 && count > faults().freeBytes)
+    if (counted_ && faults().freeBytes > 0 && count > faults().freeBytes)
       count = static_cast<int32_t>(faults().freeBytes);
     int32_t done = 0;
     while (done < count) {
@@ -134,7 +137,7 @@ class PosixFile : public File {
       pos_ += n;
     }
     if (pos_ > size_) size_ = pos_;
-    if (faults().freeBytes > 0) faults().freeBytes -= done;
+    if (counted_ && faults().freeBytes > 0) faults().freeBytes -= done;
     if (done == count && count < wanted) DiskFull();
     return done;
   }
@@ -199,6 +202,7 @@ class PosixFile : public File {
   int64_t pos_ = 0;
   int64_t size_;    // the size this handle knows of (grows with its writes)
   bool sizeKnown_;  // no other handle may write, so size_ is the file's size
+  bool counted_ = true;
   OpenRecord record_{};
 };
 
@@ -278,6 +282,11 @@ class PosixFiles : public Files {
         std::make_unique<PosixFile>(fd, st, (rec.access & kAccessWrite) != 0,
                                     (rec.share & kShareWrite) == 0, mode == OpenMode::Append);
     file->SetRecord(rec);
+    const std::string& uncounted = faults().uncountedSuffix;
+    if (!uncounted.empty() && path.size() >= uncounted.size() &&
+        codepage::UpperCase(path.substr(path.size() - uncounted.size())) ==
+            codepage::UpperCase(uncounted))
+      file->Uncounted();
     table().open.emplace(id, rec);
     return file;
   }
@@ -298,6 +307,7 @@ class PosixFiles : public Files {
 
   bool DeleteFile(const std::string& path) override {
     if (Listed(faults().deleteFails, path)) return Fail(kSharing);
+    if (Listed(faults().running, path)) return Fail(kAccessDenied);
     const ResolvedPath entry = ResolveEntry(path);
     const std::string& lp = entry.path;
     const struct stat& st = entry.st;
@@ -358,10 +368,40 @@ class PosixFiles : public Files {
   }
 
   bool ReplaceFile(const std::string& from, const std::string& to) override {
+    return Replace(from, to, true);
+  }
+  bool MoveOver(const std::string& from, const std::string& to) override {
+    return Replace(from, to, false);
+  }
+
+  bool HardLink(const std::string& existing, const std::string& newName) override {
+    if (!ValidNewPath(newName)) return Fail(kInvalidName);
+    const std::string fromVolume = VolumeOf(existing), toVolume = VolumeOf(newName);
+    if (!fromVolume.empty() && !toVolume.empty() && fromVolume != toVolume)
+      return Fail(kNotSameDevice);
+    const ResolvedPath srcEntry = ResolveEntry(existing), dstEntry = ResolveEntry(newName);
+    if (!srcEntry.found) return FailErrno(ENOENT, srcEntry.path);
+    if (S_ISDIR(srcEntry.st.st_mode)) return Fail(kAccessDenied);
+    if (dstEntry.found) return Fail(kExists);
+    if (::link(srcEntry.path.c_str(), dstEntry.path.c_str()) != 0)
+      return FailErrno(errno, dstEntry.path);
+    NoteEntry(dstEntry.path, true);
+    return true;
+  }
+
+  bool DeleteAtRestart(const std::string& path) override {
+    if (!ResolveEntry(path).found) return FailErrno(ENOENT, LinuxPath(path));
+    ScheduledDeletions().push_back(path);
+    return true;
+  }
+
+  // ReplaceFile and MoveOver; sync: the rename is on the disk before it returns.
+  bool Replace(const std::string& from, const std::string& to, bool sync) {
     if (Listed(faults().moveFails, from) || Listed(faults().moveFails, to))
       return Fail(kAccessDenied);
     if (Listed(faults().deleteFails, from) || Listed(faults().deleteFails, to))
       return Fail(kSharing);
+    if (Listed(faults().running, to)) return Fail(kAccessDenied);
     if (!ValidNewPath(to)) return Fail(kInvalidName);
     const std::string fromVolume = VolumeOf(from), toVolume = VolumeOf(to);
     if (!fromVolume.empty() && !toVolume.empty() && fromVolume != toVolume)
@@ -379,7 +419,7 @@ class PosixFiles : public Files {
     }
     if (::rename(src.c_str(), dst.c_str()) != 0) return FailErrno(errno, dst);
     if (replaced && dstSt.st_nlink <= 1) table().attributes.erase(IdOf(dstSt));
-    SyncFolderOf(dst);  // the rename is on the disk once its folder is
+    if (sync) SyncFolderOf(dst);  // the rename is on the disk once its folder is
     NoteEntry(src, false);
     if (!replaced) NoteEntry(dst, true);
     return true;

@@ -31,4 +31,9 @@ Faults& faults() {
   return f;
 }
 
+std::vector<std::string>& ScheduledDeletions() {
+  static std::vector<std::string> paths;
+  return paths;
+}
+
 }  // namespace platform::posix

@@ -49,11 +49,17 @@ struct Faults {
   // When not negative, the bytes that writes may still add before the disk
   // is full; writes beyond it are short.
   int64_t freeBytes = -1;
+  // Files whose names end so (e.g. ".journal") write beside the limits
+  // above: tests that fill the disk with a run's files leave it out.
+  std::string uncountedSuffix;
   // MoveFile and ReplaceFile from or to these paths fail (access denied).
   std::vector<std::string> moveFails;
   // Files in use by another program: DeleteFile fails, and so does moving
   // them away or replacing them (a sharing violation).
   std::vector<std::string> deleteFails;
+  // Files of a running program: they can be renamed and linked, but not
+  // deleted or replaced (access denied), as Windows treats a mapped image.
+  std::vector<std::string> running;
   bool registryReadOnly = false;                       // registry writes and write access refused
   bool shellLinkFails = false;                         // CreateShellLink reports failure
   ResourceStatus resourceStatus = ResourceStatus::Ok;  // forced FindResource result
@@ -61,6 +67,8 @@ struct Faults {
 // The switches in force; paths in them are Windows paths compared without
 // regard to letter case.
 Faults& faults();
+// The paths given to Files::DeleteAtRestart, in order (cleared by tests).
+std::vector<std::string>& ScheduledDeletions();
 
 // ------------------------------------------------------------ registry
 

@@ -187,19 +187,19 @@ class Win32Files : public Files {
     CountCall(CallKind::Move);
     return Check(MoveFileA(from.c_str(), to.c_str()));
   }
-  // Windows refuses to move over a read-only file; Wine lets the move
-  // through. The target's attributes are asked first so that a read-only
-  // target is kept on both, as the contract says.
   bool ReplaceFile(const std::string& from, const std::string& to) override {
-    CountCall(CallKind::Attributes);
-    const DWORD target = GetFileAttributesA(to.c_str());
-    if (target != INVALID_FILE_ATTRIBUTES && (target & FILE_ATTRIBUTE_READONLY)) {
-      lastFailure = ERROR_ACCESS_DENIED;
-      return false;
-    }
-    CountCall(CallKind::Move);
-    return Check(
-        MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+    return Replace(from, to, MOVEFILE_WRITE_THROUGH);
+  }
+  bool MoveOver(const std::string& from, const std::string& to) override {
+    return Replace(from, to, 0);
+  }
+  bool HardLink(const std::string& existing, const std::string& newName) override {
+    CountCall(CallKind::Create);
+    return Check(CreateHardLinkA(newName.c_str(), existing.c_str(), nullptr));
+  }
+  bool DeleteAtRestart(const std::string& path) override {
+    CountCall(CallKind::Delete);
+    return Check(MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
   }
   bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override {
     CountCall(CallKind::Copy);
@@ -257,6 +257,19 @@ class Win32Files : public Files {
     return dir;
   }
 
+  // Windows refuses to move over a read-only file; Wine lets the move
+  // through. The target's attributes are asked first so that a read-only
+  // target is kept on both, as the contract says.
+  bool Replace(const std::string& from, const std::string& to, DWORD flags) {
+    CountCall(CallKind::Attributes);
+    const DWORD target = GetFileAttributesA(to.c_str());
+    if (target != INVALID_FILE_ATTRIBUTES && (target & FILE_ATTRIBUTE_READONLY)) {
+      lastFailure = ERROR_ACCESS_DENIED;
+      return false;
+    }
+    CountCall(CallKind::Move);
+    return Check(MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | flags));
+  }
   FileError LastError() override {
     FileError e;
     e.diskFull = lastFailure == ERROR_DISK_FULL || lastFailure == ERROR_HANDLE_DISK_FULL;

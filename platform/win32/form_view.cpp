@@ -292,6 +292,9 @@ LRESULT CALLBACK ApplicationProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   HWND top = Stack().empty() ? nullptr : Stack().back()->hwnd();
   HWND main = Stack().empty() ? nullptr : Stack().front()->hwnd();
   switch (msg) {
+    case WM_QUERYENDSESSION:
+      if (detail::ShutdownBlocked()) return FALSE;
+      break;
     case WM_ACTIVATE:
       if (LOWORD(wp) != WA_INACTIVE && !HIWORD(wp) && top && IsWindowVisible(top)) {
         SetActiveWindow(top);
@@ -331,6 +334,27 @@ HWND CreateApplicationWindow() {
 }
 
 }  // namespace
+
+namespace {
+bool shutdownBlocked = false;
+}  // namespace
+
+bool detail::ShutdownBlocked() { return shutdownBlocked; }
+
+void SetShutdownBlocked(bool on, const std::string& reason) {
+  shutdownBlocked = on;
+  HWND h = detail::ApplicationWindow();
+  if (!h) return;
+  if (!on) {
+    ShutdownBlockReasonDestroy(h);
+    return;
+  }
+  std::wstring wide(reason.size() + 1, L'\0');
+  const int n = MultiByteToWideChar(CP_ACP, 0, reason.c_str(), -1, wide.data(),
+                                    static_cast<int>(wide.size()));
+  wide.resize(n > 0 ? static_cast<size_t>(n) : 1);
+  ShutdownBlockReasonCreate(h, wide.c_str());
+}
 
 HWND detail::ApplicationWindow() {
   static HWND h = CreateApplicationWindow();

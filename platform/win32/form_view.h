@@ -6,6 +6,8 @@
 // a handler runs, and whatever the handler changed is shown after it.
 #pragma once
 
+#include <string>
+
 #include "platform/form.h"
 
 namespace platform::win32 {
@@ -19,5 +21,9 @@ int ShowFormModal(Form& form);
 // Shows form as the main window and runs the message loop until it is closed
 // or the application is told to terminate. Returns the process exit code.
 int RunMainForm(Form& form);
+
+// While on, every window of the program refuses WM_QUERYENDSESSION and the
+// application window gives reason to ShutdownBlockReasonCreate.
+void SetShutdownBlocked(bool on, const std::string& reason);
 
 }  // namespace platform::win32

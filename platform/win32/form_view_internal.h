@@ -147,6 +147,8 @@ std::vector<View*>& Stack();
 // The window that carries the application title on the task bar and owns
 // the main window (created on first use).
 HWND ApplicationWindow();
+// Whether the session's end is refused (SetShutdownBlocked).
+bool ShutdownBlocked();
 View* ViewOf(HWND h);
 
 }  // namespace platform::win32::detail

@@ -209,6 +209,9 @@ void DrawCheckItem(const DRAWITEMSTRUCT& di, const Control& c) {
 
 LRESULT View::Proc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
+    case WM_QUERYENDSESSION:
+      if (ShutdownBlocked()) return FALSE;
+      break;
     case WM_COMMAND:
       if (OnCommand(wp, lp)) return 0;
       break;

@@ -13,6 +13,7 @@
 
 #include "platform/form.h"
 #include "platform/message_texts.h"
+#include "platform/win32/form_view.h"
 #include "platform/win32/win32.h"
 #include "platform/win32/windows_api.h"
 
@@ -164,6 +165,9 @@ class Win32Ui : public Ui {
     return true;
   }
 
+  void BlockShutdown(bool on, const std::string& reason) override {
+    SetShutdownBlocked(on, reason);
+  }
   void ProcessMessages() override {
     if (const FormRefresher& refresh = refresher()) refresh();
     MSG msg;

@@ -46,6 +46,13 @@ class ForwardingFiles : public platform::Files {
   bool ReplaceFile(const std::string& from, const std::string& to) override {
     return real_.ReplaceFile(from, to);
   }
+  bool MoveOver(const std::string& from, const std::string& to) override {
+    return real_.MoveOver(from, to);
+  }
+  bool HardLink(const std::string& existing, const std::string& newName) override {
+    return real_.HardLink(existing, newName);
+  }
+  bool DeleteAtRestart(const std::string& path) override { return real_.DeleteAtRestart(path); }
   bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override {
     return real_.CopyFile(from, to, failIfExists);
   }

@@ -24,6 +24,9 @@ class ForwardingUi : public platform::Ui {
   }
   void ProcessMessages() override { inner_.ProcessMessages(); }
   void SetCursor(platform::Cursor cursor) override { inner_.SetCursor(cursor); }
+  void BlockShutdown(bool on, const std::string& reason) override {
+    inner_.BlockShutdown(on, reason);
+  }
   int ShowModal(platform::Form& form) override { return inner_.ShowModal(form); }
 
  protected:

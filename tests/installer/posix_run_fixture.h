@@ -23,19 +23,28 @@ class PosixRunTest : public RunTest {
     platform::Current().files = real.files;
     platform::Current().registry = real.registry;
     platform::Current().shell = real.shell;
-    platform::posix::ClearRegistry();
+    ClearMachineRegistry();
     platform::posix::ResetShell();
     platform::posix::SetExePath(dist_ + "\\setup.exe");
     UseSystemDir(systemDir_);
     platform::posix::SetSpecialFolder(platform::SpecialFolder::Programs, programsDir_);
     platform::posix::SetSpecialFolder(platform::SpecialFolder::Desktop, desktopDir_);
     platform::posix::faults() = platform::posix::Faults();
+    platform::posix::faults().uncountedSuffix = ".journal";
   }
   void TearDown() override {
     platform::posix::faults() = platform::posix::Faults();
     platform::posix::ResetShell();
     platform::posix::ClearRegistry();
     RunTest::TearDown();
+  }
+
+  // An empty registry but for HKEY_LOCAL_MACHINE\SOFTWARE, which every
+  // Windows has.
+  static void ClearMachineRegistry() {
+    platform::posix::ClearRegistry();
+    platform::posix::SetRegistryString(platform::RootKey::LocalMachine, "SOFTWARE", "~", "");
+    platform::registry().DeleteValue(platform::RootKey::LocalMachine, "SOFTWARE", "~");
   }
 
   // Moves the system folder, e.g. to another drive; Snapshot covers it too.

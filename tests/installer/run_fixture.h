@@ -50,9 +50,11 @@ class RunFiles : public testing_support::ForwardingFiles {
   bool DeleteFile(const std::string& path) override;
   bool MoveFile(const std::string& from, const std::string& to) override;
   bool ReplaceFile(const std::string& from, const std::string& to) override;
+  bool MoveOver(const std::string& from, const std::string& to) override;
 
  private:
-  bool InUse(const std::string& path);
+  // count: this try uses up one of the failures.
+  bool InUse(const std::string& path, bool count = true);
 };
 
 // Registry writes in order; keys compared without regard to letter case.
