@@ -337,12 +337,16 @@ HWND CreateApplicationWindow() {
 
 namespace {
 bool shutdownBlocked = false;
+bool applicationWindowMade = false;
 }  // namespace
 
 bool detail::ShutdownBlocked() { return shutdownBlocked; }
 
 void SetShutdownBlocked(bool on, const std::string& reason) {
   shutdownBlocked = on;
+  // A run without windows (/VERYSILENT) makes none just for this: a window
+  // would be seen, and a hidden run is ended with the session as before.
+  if (!applicationWindowMade) return;
   HWND h = detail::ApplicationWindow();
   if (!h) return;
   if (!on) {
@@ -358,6 +362,7 @@ void SetShutdownBlocked(bool on, const std::string& reason) {
 
 HWND detail::ApplicationWindow() {
   static HWND h = CreateApplicationWindow();
+  applicationWindowMade = true;
   return h;
 }
 
