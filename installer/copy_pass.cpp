@@ -166,8 +166,7 @@ std::string TInstF3::AbortMessage() const {
            VolumeSuffix(CurrentVolume) + ".\r\n" + Cp1251("Продолжение установки невозможно.");
   }
   if (notRestored_.empty()) return text;
-  return text + "\r\n" + Cp1251("Не удалось восстановить: ") + QuotedList(notRestored_) + ".\r\n" +
-         Cp1251("Восстановление будет продолжено при следующем запуске программы установки.");
+  return text + "\r\n" + NotRestoredText(notRestored_);
 }
 
 // The folders the run may change things in, for its journal: a later

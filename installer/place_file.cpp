@@ -143,7 +143,8 @@ void TInstF3::PlaceFile(const std::string& name) {
 
 // Moves a staged file to its free target, noted for the rollback first. A
 // move to another volume copies the file; when that volume is full the run
-// cannot go on. A file that is not moved leaves the staging folder.
+// cannot go on, and its rollback removes the cut copy with the rest. A file
+// that is not moved leaves the staging folder.
 bool TInstF3::Move(const std::string& staged, const std::string& target) {
   auto& files = platform::files();
   undo_.NewBefore(target);
@@ -152,13 +153,7 @@ bool TInstF3::Move(const std::string& staged, const std::string& target) {
     return true;
   }
   const platform::FileError error = files.LastError();
-  // The target was free before the move: what is there now is a cut copy.
-  if (error.diskFull) {
-    ClearReadOnly(target);
-    files.DeleteFile(target);
-    undo_.NotPlaced(target);
-    throw WriteFailure(target, error);
-  }
+  if (error.diskFull) throw WriteFailure(target, error);
   undo_.NotPlaced(target);
   files.DeleteFile(staged);
   return false;

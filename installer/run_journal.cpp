@@ -20,14 +20,18 @@ uint32_t LineCrc(const std::string& text) {
   return archive::Crc32Update(0, reinterpret_cast<const uint8_t*>(text.data()), text.size());
 }
 
+void AppendHex(std::string& out, char c) {
+  const auto b = static_cast<unsigned char>(c);
+  out += kHexDigits[b >> 4];
+  out += kHexDigits[b & 15];
+}
+
 std::string Escape(const std::string& field) {
   std::string out;
   for (const char c : field) {
     if (c == '%' || c == '\t' || c == '\r' || c == '\n') {
-      const auto b = static_cast<unsigned char>(c);
       out += '%';
-      out += kHexDigits[b >> 4];
-      out += kHexDigits[b & 15];
+      AppendHex(out, c);
     } else {
       out += c;
     }
@@ -41,6 +45,14 @@ int HexValue(char c) {
   return -1;
 }
 
+// The byte that two upper-case hex digits write; false for anything else.
+bool HexByte(char hi, char lo, char& out) {
+  const int h = HexValue(hi), l = HexValue(lo);
+  if (h < 0 || l < 0) return false;
+  out = static_cast<char>(h * 16 + l);
+  return true;
+}
+
 bool Unescape(const std::string& field, std::string& out) {
   out.clear();
   for (size_t i = 0; i < field.size(); ++i) {
@@ -48,10 +60,9 @@ bool Unescape(const std::string& field, std::string& out) {
       out += field[i];
       continue;
     }
-    if (i + 2 >= field.size()) return false;
-    const int hi = HexValue(field[i + 1]), lo = HexValue(field[i + 2]);
-    if (hi < 0 || lo < 0) return false;
-    out += static_cast<char>(hi * 16 + lo);
+    char byte = 0;
+    if (i + 2 >= field.size() || !HexByte(field[i + 1], field[i + 2], byte)) return false;
+    out += byte;
     i += 2;
   }
   return true;
@@ -140,11 +151,7 @@ std::string KeyStateField(bool existed, bool hadDefault, const platform::Registr
   if (!existed) return "absent";
   if (!hadDefault) return "empty";
   std::string field = std::to_string(value.type) + ":";
-  for (const char c : value.data) {
-    const auto b = static_cast<unsigned char>(c);
-    field += kHexDigits[b >> 4];
-    field += kHexDigits[b & 15];
-  }
+  for (const char c : value.data) AppendHex(field, c);
   return field;
 }
 
@@ -165,9 +172,9 @@ bool ParseKeyState(const std::string& field, bool& existed, bool& hadDefault,
   if (type > 0xFFFFFFFFu) return false;
   value.type = static_cast<uint32_t>(type);
   for (size_t i = colon + 1; i < field.size(); i += 2) {
-    const int hi = HexValue(field[i]), lo = HexValue(field[i + 1]);
-    if (hi < 0 || lo < 0) return false;
-    value.data += static_cast<char>(hi * 16 + lo);
+    char byte = 0;
+    if (!HexByte(field[i], field[i + 1], byte)) return false;
+    value.data += byte;
   }
   return true;
 }

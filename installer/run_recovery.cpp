@@ -63,13 +63,17 @@ std::string QuotedList(const std::vector<std::string>& paths) {
   return list;
 }
 
+std::string NotRestoredText(const std::vector<std::string>& left) {
+  return Cp1251("Не удалось восстановить: ") + QuotedList(left) + ".\r\n" +
+         Cp1251("Восстановление будет продолжено при следующем запуске программы установки.");
+}
+
 std::string RecoveryMessage(const ProductDefinition& product, const RecoveryReport& report) {
   if (report.undone == 0 && report.left.empty()) return std::string();
-  std::string text = Cp1251("Предыдущая установка ") + product.ProductNounGenitive + " " +
-                     product.ProductName + Cp1251(" была прервана");
-  if (report.left.empty()) return text + Cp1251(". Сделанные ею изменения отменены.");
-  return text + Cp1251(". Не удалось восстановить: ") + QuotedList(report.left) + ".\r\n" +
-         Cp1251("Восстановление будет продолжено при следующем запуске программы установки.");
+  const std::string text = Cp1251("Предыдущая установка ") + product.ProductNounGenitive + " " +
+                           product.ProductName + Cp1251(" была прервана.");
+  if (report.left.empty()) return text + Cp1251(" Сделанные ею изменения отменены.");
+  return text + " " + NotRestoredText(report.left);
 }
 
 }  // namespace installer

@@ -26,4 +26,7 @@ std::string RecoveryMessage(const ProductDefinition& product, const RecoveryRepo
 // "\"a\", \"b\"": paths as the messages list them.
 std::string QuotedList(const std::vector<std::string>& paths);
 
+// The sentences that name what could not be put back, and say when it will be.
+std::string NotRestoredText(const std::vector<std::string>& left);
+
 }  // namespace installer
