@@ -271,6 +271,9 @@ SETUP_WIN_BIN=$bin "$root/tests/e2e/run_install.sh" || failures=$((failures + 1)
 echo "== runs with switches (tests/e2e/run_unattended.sh)"
 SETUP_WIN_BIN=$bin "$root/tests/e2e/run_unattended.sh" || failures=$((failures + 1))
 
+echo "== runs cut off by End task (tests/e2e/run_cut.sh)"
+SETUP_WIN_BIN=$bin "$root/tests/e2e/run_cut.sh" || failures=$((failures + 1))
+
 echo "== DLL planting (tests/e2e/dll_planting.sh)"
 SETUP_WIN_BIN=$bin "$root/tests/e2e/dll_planting.sh" || failures=$((failures + 1))
 
