@@ -170,16 +170,16 @@ void RemoveJournalFolders(const std::vector<JournalRecord>& records) {
 
 void CleanUpJournal(const std::vector<JournalRecord>& records) {
   const std::vector<bool> trusted = Trusted(records);
-  std::set<std::string> backups;
+  std::set<std::string> backups, gone;  // a kept name may also be a spare one
+  auto& text = platform::text();
   for (size_t i = 0; i < records.size(); ++i) {
     if (!trusted[i]) continue;
     const JournalRecord& r = records[i];
     JournalStep("clean-up");
-    if (r.kind == kReplace) {
-      DeleteNowOrAtRestart(r.fields[1]);
-      backups.insert(support::FolderOf(r.fields[1]));
-    } else if (r.kind == kSpare) {
-      DeleteNowOrAtRestart(r.fields[0]);
+    const std::string& kept = r.kind == kReplace ? r.fields[1] : r.fields[0];
+    if (r.kind == kReplace || r.kind == kSpare) {
+      if (gone.insert(text.UpperCase(kept)).second) DeleteNowOrAtRestart(kept);
+      if (r.kind == kReplace) backups.insert(support::FolderOf(kept));
     } else if (r.kind == kStaging) {
       RemoveTree(r.fields[0]);
     }

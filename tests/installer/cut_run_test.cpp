@@ -219,6 +219,25 @@ TEST_F(CutRunTest, ARestoreThatFailsIsToldAndFinishedByTheNextStart) {
   EXPECT_TRUE(installer::RecordedJournals(product).empty());
 }
 
+// A running program's file can be renamed but not deleted, and neither can
+// a second name of it: the new file takes its place, and what stays of the
+// earlier one is deleted at the next restart instead of staying for good.
+TEST_F(CutRunTest, ARunningProgramsFileIsReplacedAndItsKeptCopyGoesAtTheRestart) {
+  Prepare();
+  Reset();
+  const std::string backup = Install("~BACKUP");
+  posix::faults().running = {Install("Lectorn.exe"), backup + "\\1", backup + "\\2"};
+  posix::ScheduledDeletions().clear();
+  ui_.ExpectMessage(platform::kButtonOk);
+  Run();
+  posix::faults().running.clear();
+  EXPECT_EQ(copier_->Outcome, installer::roCompleted);
+  EXPECT_EQ(Read(Install("Lectorn.exe")), "lectorn v2");
+  EXPECT_EQ(posix::ScheduledDeletions(),
+            (std::vector<std::string>{backup + "\\1", backup + "\\2", backup}));
+  EXPECT_TRUE(installer::RecordedJournals(installer::Profile().ProductName).empty());
+}
+
 }  // namespace
 }  // namespace run_test
 
