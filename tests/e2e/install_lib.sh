@@ -18,6 +18,21 @@ archive_password() {  # archive_password BUILD_DIR
 # build, which runs wherever Wine does.
 windows_bin() { echo "${SETUP_WIN_BIN:-$root/build/win64/bin}"; }
 
+# The places of one script: the setup.exe folder and its build, the script's
+# output folder under build/ and the build's screenshot folder; no failure
+# yet. Ends the script when one of the named programs is missing.
+e2e_setup() {  # e2e_setup OUT-NAME EXE...
+  bin=$(windows_bin)
+  build=$(dirname "$bin")
+  out=$root/build/$1
+  shots=$root/build/screenshots/$(basename "$build")  # one folder per build
+  failures=0
+  shift
+  for exe in "$@"; do
+    [ -f "$bin/$exe" ] || { echo "e2e: $bin/$exe is missing (build the win64 or win32 preset)"; exit 1; }
+  done
+}
+
 # The GUI driver (MINGW: the triplet of the build under test, from
 # wine_env_init).
 build_driver() {

@@ -11,14 +11,7 @@ cd "$(dirname "$0")/../.."
 root=$PWD
 source "$root/tests/e2e/install_lib.sh"
 source "$root/scripts/wine-env.sh"
-bin=$(windows_bin)
-out=$root/build/e2e
-shots=$root/build/screenshots/$(basename "$(dirname "$bin")")  # one folder per build
-failures=0
-
-for exe in setup.exe setup_components.exe; do
-  [ -f "$bin/$exe" ] || { echo "e2e: $bin/$exe is missing (build the win64 or win32 preset)"; exit 1; }
-done
+e2e_setup e2e setup.exe setup_components.exe
 rm -rf "$out"
 mkdir -p "$out" "$shots"
 

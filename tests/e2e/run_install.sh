@@ -11,13 +11,7 @@ cd "$(dirname "$0")/../.."
 root=$PWD
 source "$root/tests/e2e/install_lib.sh"
 source "$root/scripts/wine-env.sh"
-bin=$(windows_bin)
-build=$(dirname "$bin")
-out=$root/build/e2e-install
-shots=$root/build/screenshots/$(basename "$(dirname "$bin")")  # one folder per build
-failures=0
-
-[ -f "$bin/setup.exe" ] || { echo "e2e: $bin/setup.exe is missing (build the win64 or win32 preset)"; exit 1; }
+e2e_setup e2e-install setup.exe
 begin_install_tests "$root/build/wine-e2e-install" || exit 1
 
 reg_value() {  # the default value of a key under HKEY_CLASSES_ROOT

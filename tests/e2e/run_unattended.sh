@@ -11,15 +11,7 @@ cd "$(dirname "$0")/../.."
 root=$PWD
 source "$root/tests/e2e/install_lib.sh"
 source "$root/scripts/wine-env.sh"
-bin=$(windows_bin)
-build=$(dirname "$bin")
-out=$root/build/e2e-unattended
-shots=$root/build/screenshots/$(basename "$(dirname "$bin")")  # one folder per build
-failures=0
-
-for exe in setup.exe setup_components.exe setup_volumes.exe; do
-  [ -f "$bin/$exe" ] || { echo "e2e: $bin/$exe is missing (build the win64 or win32 preset)"; exit 1; }
-done
+e2e_setup e2e-unattended setup.exe setup_components.exe setup_volumes.exe
 begin_install_tests "$root/build/wine-e2e-install" || exit 1
 # The prefix outlives a run: folders and logs of an earlier one (a held
 # file's release mark among them) must not decide this one.
