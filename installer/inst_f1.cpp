@@ -193,8 +193,11 @@ void TInstF1::FormCreate() {
   FindProgramFilesDir();
   LoadSettings(p, SettingsPath(exePath));
   p.SystemDir = shell.SystemDir();
-  p.ProgramsDir = shell.SpecialFolderPath(platform::SpecialFolder::Programs);
-  p.DesktopDir = shell.SpecialFolderPath(platform::SpecialFolder::Desktop);
+  using platform::SpecialFolder;
+  p.ProgramsDir = shell.SpecialFolderPath(AllUsersLinks ? SpecialFolder::CommonPrograms
+                                                        : SpecialFolder::Programs);
+  p.DesktopDir = shell.SpecialFolderPath(AllUsersLinks ? SpecialFolder::CommonDesktop
+                                                       : SpecialFolder::Desktop);
 
   for (platform::Control* label : {&Label1, &Label3, &Label4, &Label6})
     label->font.color = kTitleColor;

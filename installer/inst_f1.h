@@ -54,6 +54,9 @@ class TInstF1 {
   // this window: the copy window then comes up on its own, centred on the
   // screen and titled with the application title.
   bool Unattended = false;
+  // Set before FormCreate: the program group and the desktop links go to the
+  // folders every user of the machine sees, not to the running user's.
+  bool AllUsersLinks = false;
 
   void FormCreate();
   void FormShow();

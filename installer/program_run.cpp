@@ -53,6 +53,14 @@ struct LogScope {
 
 const char* Flag(bool on) { return on ? "1" : "0"; }
 
+// Whose Start menu and desktop get the links: every user's when /ALLUSERS
+// asks, or when the program runs as the machine account (a deployment tool,
+// a computer startup script), whose own folders no user ever sees.
+bool LinksForAllUsers(const SetupSwitches& s) {
+  if (s.userScope != UserScope::Unset) return s.userScope == UserScope::AllUsers;
+  return platform::shell().RunsAsMachineAccount();
+}
+
 // The switches that change settings: command line over settings file over profile.
 bool ApplySwitches(TInstF1& main, const SetupSwitches& s, std::string& error) {
   ProductProfile& p = Profile();
@@ -102,6 +110,8 @@ void LogSettings(TInstF1& main, const SetupSwitches& s) {
                " FinalMessage=" + Flag(p.FinalMessage) + " StartMenu=" + Flag(p.LinksStartMenu) +
                " Desktop=" + Flag(p.LinksDesktop) + " Run=" + Flag(p.SetupRun));
   if (!p.SetupParams.empty()) LogEvent(kSetting, "Params=" + p.SetupParams);
+  LogEvent(kSetting, std::string("Links=") + (main.AllUsersLinks ? "all users" : "current user") +
+                         ": \"" + p.ProgramsDir + "\", \"" + p.DesktopDir + "\"");
   // Nothing in the installer restarts the machine; the line answers the
   // administrator who asked.
   if (s.noRestart) LogEvent(kSetting, "Restart=0: no restart will be made");
@@ -195,6 +205,7 @@ void Run(const std::string& commandLine, const ProductDefinition& product,
   }
 
   TInstF1 main(product);
+  main.AllUsersLinks = LinksForAllUsers(s);
   main.FormCreate();
   if (platform::App().terminated) return;  // a volume is missing: reported and recorded
   std::string error;

@@ -128,6 +128,10 @@ class Files {
   // (MoveFileExA with MOVEFILE_DELAY_UNTIL_REBOOT): for files of a running
   // program, which can be renamed but not deleted.
   virtual bool DeleteAtRestart(const std::string& path) = 0;
+  // Has the system move from over to at the next restart (MoveFileExA with
+  // MOVEFILE_DELAY_UNTIL_REBOOT and MOVEFILE_REPLACE_EXISTING), in the order
+  // the moves were scheduled: for a file that a running program holds.
+  virtual bool ReplaceAtRestart(const std::string& from, const std::string& to) = 0;
   virtual bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
   // GetFileAttributesA semantics: kInvalidAttributes when the path is missing.
   virtual uint32_t GetAttributes(const std::string& path) = 0;
@@ -189,7 +193,9 @@ class Registry {
 
 // ---------------------------------------------------------------- shell and system
 
-enum class SpecialFolder { Programs, Desktop };
+// The user's Start-menu programs and desktop folders, and the ones every
+// user of the machine sees (CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_DESKTOPDIRECTORY).
+enum class SpecialFolder { Programs, Desktop, CommonPrograms, CommonDesktop };
 
 enum class DriveType {
   Unknown = 0,
@@ -226,6 +232,9 @@ class Shell {
   virtual std::string SystemDir() = 0;  // GetSystemDirectoryA
   // Empty when the folder cannot be determined.
   virtual std::string SpecialFolderPath(SpecialFolder folder) = 0;
+  // Whether the program runs as the machine account (LocalSystem), as
+  // deployment tools and computer startup scripts start it.
+  virtual bool RunsAsMachineAccount() = 0;
   // Saves a shell link (.lnk) at linkPath. False when it cannot be created or saved.
   virtual bool CreateShellLink(const ShellLink& link, const std::string& linkPath) = 0;
   // Starts a program (ShellExecuteExA semantics), does not wait for it.

@@ -395,6 +395,13 @@ class PosixFiles : public Files {
     return true;
   }
 
+  bool ReplaceAtRestart(const std::string& from, const std::string& to) override {
+    if (!ResolveEntry(from).found) return FailErrno(ENOENT, LinuxPath(from));
+    if (!ValidNewPath(to)) return Fail(kInvalidName);
+    ScheduledReplacements().emplace_back(from, to);
+    return true;
+  }
+
   // ReplaceFile and MoveOver; sync: the rename is on the disk before it returns.
   bool Replace(const std::string& from, const std::string& to, bool sync) {
     if (Listed(faults().moveFails, from) || Listed(faults().moveFails, to))

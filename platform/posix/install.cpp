@@ -36,4 +36,9 @@ std::vector<std::string>& ScheduledDeletions() {
   return paths;
 }
 
+std::vector<std::pair<std::string, std::string>>& ScheduledReplacements() {
+  static std::vector<std::pair<std::string, std::string>> moves;
+  return moves;
+}
+
 }  // namespace platform::posix

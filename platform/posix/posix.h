@@ -69,6 +69,8 @@ struct Faults {
 Faults& faults();
 // The paths given to Files::DeleteAtRestart, in order (cleared by tests).
 std::vector<std::string>& ScheduledDeletions();
+// The moves given to Files::ReplaceAtRestart (from, to), in order.
+std::vector<std::pair<std::string, std::string>>& ScheduledReplacements();
 
 // ------------------------------------------------------------ registry
 
@@ -95,6 +97,8 @@ void SetExePath(const std::string& path);    // default C:\SETUP\setup.exe
 void SetSystemDir(const std::string& path);  // default C:\WINDOWS\system32
 void SetSpecialFolder(SpecialFolder folder, const std::string& path);  // "" = unknown
 void ResetSpecialFolders();  // C:\...\Start Menu\Programs and C:\...\Desktop
+// Whether the program runs as the machine account (default: no, a user).
+void SetMachineAccount(bool machine);
 void SetDriveType(const std::string& root, DriveType type);  // default Fixed
 // Label of a drive; notReady makes GetVolumeLabel fail.
 void SetVolumeLabel(const std::string& root, const std::string& label, bool notReady = false);

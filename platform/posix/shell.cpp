@@ -16,12 +16,21 @@ const char* kDefaultExe = "C:\\SETUP\\setup.exe";
 const char* kDefaultSystem = "C:\\WINDOWS\\system32";
 const char* kDefaultPrograms = "C:\\Documents and Settings\\All Users\\Main Menu\\Programs";
 const char* kDefaultDesktop = "C:\\Documents and Settings\\All Users\\Desktop";
+const char* kDefaultCommonPrograms = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
+const char* kDefaultCommonDesktop = "C:\\Users\\Public\\Desktop";
+
+std::map<SpecialFolder, std::string> DefaultSpecialFolders() {
+  return {{SpecialFolder::Programs, kDefaultPrograms},
+          {SpecialFolder::Desktop, kDefaultDesktop},
+          {SpecialFolder::CommonPrograms, kDefaultCommonPrograms},
+          {SpecialFolder::CommonDesktop, kDefaultCommonDesktop}};
+}
 
 struct ShellState {
   std::string exePath = kDefaultExe;
   std::string systemDir = kDefaultSystem;
-  std::map<SpecialFolder, std::string> special{{SpecialFolder::Programs, kDefaultPrograms},
-                                               {SpecialFolder::Desktop, kDefaultDesktop}};
+  std::map<SpecialFolder, std::string> special = DefaultSpecialFolders();
+  bool machineAccount = false;
   std::map<std::string, DriveType> driveTypes;  // by upper-case root "X:\"
   struct Label {
     std::string label;
@@ -74,6 +83,7 @@ class PosixShell : public Shell {
   std::string SpecialFolderPath(SpecialFolder folder) override {
     return Existing(state().special[folder]);
   }
+  bool RunsAsMachineAccount() override { return state().machineAccount; }
 
   bool CreateShellLink(const ShellLink& link, const std::string& linkPath) override {
     if (faults().shellLinkFails) return false;
@@ -159,10 +169,8 @@ void SetSystemDir(const std::string& path) {
 void SetSpecialFolder(SpecialFolder folder, const std::string& path) {
   state().special[folder] = path;
 }
-void ResetSpecialFolders() {
-  state().special[SpecialFolder::Programs] = kDefaultPrograms;
-  state().special[SpecialFolder::Desktop] = kDefaultDesktop;
-}
+void ResetSpecialFolders() { state().special = DefaultSpecialFolders(); }
+void SetMachineAccount(bool machine) { state().machineAccount = machine; }
 void SetDriveType(const std::string& root, DriveType type) {
   state().driveTypes[RootOf(root)] = type;
 }

@@ -201,6 +201,11 @@ class Win32Files : public Files {
     CountCall(CallKind::Delete);
     return Check(MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
   }
+  bool ReplaceAtRestart(const std::string& from, const std::string& to) override {
+    CountCall(CallKind::Move);
+    return Check(MoveFileExA(from.c_str(), to.c_str(),
+                             MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING));
+  }
   bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override {
     CountCall(CallKind::Copy);
     return Check(CopyFileA(from.c_str(), to.c_str(), failIfExists));

@@ -27,13 +27,42 @@ class Win32Shell : public Shell {
   }
 
   std::string SpecialFolderPath(SpecialFolder folder) override {
-    const int csidl = folder == SpecialFolder::Programs ? CSIDL_PROGRAMS : CSIDL_DESKTOPDIRECTORY;
+    int csidl = CSIDL_PROGRAMS;
+    switch (folder) {
+      case SpecialFolder::Programs:
+        break;
+      case SpecialFolder::Desktop:
+        csidl = CSIDL_DESKTOPDIRECTORY;
+        break;
+      case SpecialFolder::CommonPrograms:
+        csidl = CSIDL_COMMON_PROGRAMS;
+        break;
+      case SpecialFolder::CommonDesktop:
+        csidl = CSIDL_COMMON_DESKTOPDIRECTORY;
+        break;
+    }
     LPITEMIDLIST pidl = nullptr;
     if (FAILED(SHGetSpecialFolderLocation(GetActiveWindow(), csidl, &pidl)) || !pidl) return "";
     char buffer[1000] = {};
     const bool ok = SHGetPathFromIDListA(pidl, buffer) != 0;
     CoTaskMemFree(pidl);
     return ok ? std::string(buffer) : std::string();
+  }
+
+  // The process token's user is the well-known LocalSystem SID (S-1-5-18).
+  bool RunsAsMachineAccount() override {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<unsigned char> buffer(size > 0 ? size : 1);
+    bool system = false;
+    if (size > 0 && GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) {
+      const auto* user = reinterpret_cast<const TOKEN_USER*>(buffer.data());
+      system = IsWellKnownSid(user->User.Sid, WinLocalSystemSid) != 0;
+    }
+    CloseHandle(token);
+    return system;
   }
 
   bool CreateShellLink(const ShellLink& link, const std::string& linkPath) override {

@@ -53,6 +53,9 @@ class ForwardingFiles : public platform::Files {
     return real_.HardLink(existing, newName);
   }
   bool DeleteAtRestart(const std::string& path) override { return real_.DeleteAtRestart(path); }
+  bool ReplaceAtRestart(const std::string& from, const std::string& to) override {
+    return real_.ReplaceAtRestart(from, to);
+  }
   bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override {
     return real_.CopyFile(from, to, failIfExists);
   }

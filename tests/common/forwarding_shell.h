@@ -18,6 +18,7 @@ class ForwardingShell : public platform::Shell {
   std::string SpecialFolderPath(platform::SpecialFolder folder) override {
     return real_.SpecialFolderPath(folder);
   }
+  bool RunsAsMachineAccount() override { return real_.RunsAsMachineAccount(); }
   bool CreateShellLink(const platform::ShellLink& link, const std::string& linkPath) override {
     return real_.CreateShellLink(link, linkPath);
   }
@@ -38,19 +39,32 @@ class ForwardingShell : public platform::Shell {
   platform::Shell& real_;
 };
 
-// The running program's path and the system, Programs and desktop folders
-// are the test's; links cannot be made and programs do not start (a
-// recording double overrides both); drives and resources are the real ones.
+// The running program's path, the system, Programs and desktop folders (the
+// user's and every user's) and the account are the test's; links cannot be
+// made and programs do not start (a recording double overrides both);
+// drives and resources are the real ones.
 class FolderShell : public ForwardingShell {
  public:
   using ForwardingShell::ForwardingShell;
-  std::string exePath, systemDir, programsDir, desktopDir;
+  std::string exePath, systemDir, programsDir, desktopDir, commonProgramsDir, commonDesktopDir;
+  bool machineAccount = false;
 
   std::string ExePath() override { return exePath; }
   std::string SystemDir() override { return systemDir; }
   std::string SpecialFolderPath(platform::SpecialFolder folder) override {
-    return folder == platform::SpecialFolder::Programs ? programsDir : desktopDir;
+    switch (folder) {
+      case platform::SpecialFolder::Programs:
+        return programsDir;
+      case platform::SpecialFolder::Desktop:
+        return desktopDir;
+      case platform::SpecialFolder::CommonPrograms:
+        return commonProgramsDir;
+      case platform::SpecialFolder::CommonDesktop:
+        return commonDesktopDir;
+    }
+    return "";
   }
+  bool RunsAsMachineAccount() override { return machineAccount; }
   bool CreateShellLink(const platform::ShellLink&, const std::string&) override { return false; }
   bool Execute(const platform::ExecuteRequest&) override { return false; }
 };

@@ -210,6 +210,37 @@ TEST_F(ProgramRunTest, SwitchesTakePrecedenceOverTheSettingsFile) {
   EXPECT_NE(log.find(" SETTING Restart=0: no restart will be made\r\n"), std::string::npos) << log;
 }
 
+// The program group goes where its users see it: every user's Start menu
+// for /ALLUSERS or the machine account (deployment tools), the running
+// user's otherwise; an explicit switch wins over the account.
+TEST_F(ProgramRunTest, LinksGoToTheStartMenuOfThoseWhoWillUseThem) {
+  const struct {
+    const char* switches;
+    bool machineAccount, allUsers;
+  } cases[] = {{"", false, false},
+               {"", true, true},
+               {"/ALLUSERS", false, true},
+               {"/CURRENTUSER", true, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.switches) + (c.machineAccount ? " as LocalSystem" : " as a user"));
+    if (&c != cases) {
+      TearDown();
+      SetUp();
+    }
+    WriteVolume(1, ProductMembers());
+    shell_->machineAccount = c.machineAccount;
+    EXPECT_EQ(RunSetup(std::string("/VERYSILENT /DIR=%D /LOG=%L ") + c.switches), 0);
+    const std::string group =
+        (c.allUsers ? shell_->commonProgramsDir : programsDir_) + "\\Mentorix for Volmar";
+    ASSERT_FALSE(shell_->links.empty());
+    EXPECT_EQ(shell_->links.back().path, group + "\\Mentorix Info.lnk");
+    // The uninstaller removes the links that the install log names.
+    EXPECT_NE(Read(LogPath()).find(group + "\\Mentorix Info.lnk"), std::string::npos);
+    EXPECT_NE(Read(LogFile()).find(c.allUsers ? "Links=all users" : "Links=current user"),
+              std::string::npos);
+  }
+}
+
 TEST_F(ProgramRunTest, ComponentsNameTheSetToInstall) {
   WriteVolume(1, {{"A/a.txt", "a"}, {"B/b.txt", "b"}, {"C/c.txt", "c"}, {"root.txt", "r"}});
   // Components by caption or by folder, in any letter case.

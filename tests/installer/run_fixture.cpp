@@ -144,6 +144,10 @@ void RunTest::SetUp() {
   shell_->systemDir = systemDir_;
   shell_->programsDir = programsDir_;
   shell_->desktopDir = desktopDir_;
+  shell_->commonProgramsDir = root_->Path() + "\\All Users\\Programs";
+  shell_->commonDesktopDir = root_->Path() + "\\Public\\Desktop";
+  for (const auto& dir : {shell_->commonProgramsDir, shell_->commonDesktopDir})
+    real.ForceDirectories(dir);
   platform::Current().files = files_.get();
   platform::Current().registry = &registry_;
   platform::Current().shell = shell_.get();
