@@ -46,6 +46,7 @@ void TInstF3::FinishInstall() {
   InstallList.reset();
   Finished = true;
   undo_.Commit();
+  const bool restartNeeded = ScheduleRestartReplacements();
   groupCreated_ = false;
   SetCaption(p.InstallCaption);
   form.visible = false;              // the report comes up on its own
@@ -53,7 +54,9 @@ void TInstF3::FinishInstall() {
 
   const ReportTexts texts =
       CompleteReportTexts(NotUpdatedFiles, NotCreatedFiles, FailedShortcuts, GroupError);
-  Outcome = texts.HasProblems() ? roCompletedWithProblems : roCompleted;
+  Outcome = texts.HasProblems() ? roCompletedWithProblems
+            : restartNeeded     ? roCompletedRestartNeeded
+                                : roCompleted;
   const bool postInstallStarts = !texts.HasProblems() && PostInstallWillRun(p);
   if (texts.HasProblems() || p.FinalMessage) {
     platform::MessageBoxRequest box;

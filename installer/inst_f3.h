@@ -53,6 +53,9 @@ class TInstF3 {
   // The folder the archive is extracted into: one that this run made,
   // InstallDir\TEMP unless a folder of that name is already there.
   std::string StagingDir;
+  // Set for an unattended run: a file that another program still holds
+  // after the retries is put in place at the next restart, not left out.
+  bool RestartReplacement = false;
   // How the run ended, and why when it was rolled back.
   TRunOutcome Outcome = roNotEnded;
   TFailureKind Failure = fkNone;
@@ -91,6 +94,10 @@ class TInstF3 {
   bool Move(const std::string& staged, const std::string& target);
   bool Replace(const std::string& staged, const std::string& target, bool system,
                uint32_t attributes);
+  bool StageForRestart(const std::string& from, const std::string& target);
+  // Once the run has committed: has the system put the staged files in place
+  // at the next restart. False when none is scheduled.
+  bool ScheduleRestartReplacements();
   // Keeps the reason of a failure that is not the archive's for the rollback.
   void NoteFailure(const ERunFailure& failure);
   // Stops the run when a member was skipped or failed its check.
@@ -114,6 +121,10 @@ class TInstF3 {
   std::string abortReason_;
   // What the rollback could not put back; kept in the journal.
   std::vector<std::string> notRestored_;
+  struct PendingRestart {
+    std::string staged, target;  // staged beside target, on its volume
+  };
+  std::vector<PendingRestart> restartReplacements_;
 };
 
 // Where a link's earlier file is kept while the run replaces it: the

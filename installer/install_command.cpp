@@ -150,6 +150,7 @@ void TInstF1::RunCopyWindow() {
     copy.position = platform::FormPosition::ScreenCenter;
     copy.caption = p.AppTitle;
   }
+  copier->RestartReplacement = Unattended;
   copier->Label1.SetCaption(p.InstallCaption + Cp1251(": чтение данных..."));
   copy.modalResult = platform::kMrNone;
   // Until the run says otherwise, a run that ends has failed.
@@ -162,6 +163,9 @@ void TInstF1::RunCopyWindow() {
       break;
     case roCompletedWithProblems:
       SetOutcome(ExitCode::InstalledWithProblems, "the final report lists what could not be done");
+      break;
+    case roCompletedRestartNeeded:
+      SetOutcome(ExitCode::RestartNeeded, "files in use are replaced at the next restart");
       break;
     case roRolledBack:
       SetOutcome(ExitCode::RolledBack, copier->AbortMessage());

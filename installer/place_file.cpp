@@ -194,12 +194,58 @@ bool TInstF3::Replace(const std::string& staged, const std::string& target, bool
     platform::ui().ProcessMessages();
     ok = undo_.Replace(from, target, root, readOnly);
   }
+  if (!ok && RestartReplacement) return StageForRestart(from, target);
   if (!ok) {
     files.DeleteFile(from);
     return false;
   }
   LogEvent(log_event::kPlaced, "\"" + target + "\"");
   return true;
+}
+
+// An unattended run cannot wait for a program that holds the earlier file:
+// the new file waits beside its target, under a free name on the same
+// volume, until the run has committed and the system can put it in place at
+// the next restart. Until then it is a file of the run like any other, so
+// a rollback deletes it.
+bool TInstF3::StageForRestart(const std::string& from, const std::string& target) {
+  auto& files = platform::files();
+  const std::string base = target + ".~new";
+  std::string staged = base;
+  for (int n = 2; files.GetAttributes(staged) != platform::kInvalidAttributes; ++n)
+    staged = base + std::to_string(n);
+  undo_.NewBefore(staged);
+  if (!files.MoveFile(from, staged)) {
+    const platform::FileError error = files.LastError();
+    undo_.NotPlaced(staged);
+    if (error.diskFull) throw WriteFailure(target, error);
+    files.DeleteFile(from);
+    return false;
+  }
+  restartReplacements_.push_back({staged, target});
+  LogEvent(log_event::kRestart, "\"" + target + "\": in use; its new file waits as \"" + staged +
+                                    "\" for the next restart");
+  return true;
+}
+
+// In the order the files were staged, so that the restart puts them in
+// place as the run would have. A replacement the system refuses to
+// schedule leaves its earlier file, reported like any file not updated.
+bool TInstF3::ScheduleRestartReplacements() {
+  auto& files = platform::files();
+  bool scheduled = false;
+  for (const PendingRestart& r : restartReplacements_) {
+    if (files.ReplaceAtRestart(r.staged, r.target)) {
+      scheduled = true;
+      LogEvent(log_event::kRestart, "\"" + r.target + "\": replaced at the next restart");
+      continue;
+    }
+    files.DeleteFile(r.staged);
+    AddEntry(NotUpdatedFiles, r.target);
+    LogEvent(log_event::kNotUpdated, "\"" + r.target + "\" (the restart cannot be scheduled)");
+  }
+  restartReplacements_.clear();
+  return scheduled;
 }
 
 }  // namespace installer

@@ -14,11 +14,12 @@ namespace installer {
 
 // The end of an installation run, as the copy window knows it.
 enum TRunOutcome : uint8_t {
-  roNotEnded = 0,               // not started yet, or still going on
-  roCompleted = 1,              // everything is in place; the success report
-  roCompletedWithProblems = 2,  // complete; the report lists what could not be done
-  roRolledBack = 3,             // not complete: what the run changed was put back
-  roRollbackIncomplete = 4,     // not complete, and some changes could not be put back yet
+  roNotEnded = 0,                // not started yet, or still going on
+  roCompleted = 1,               // everything is in place; the success report
+  roCompletedWithProblems = 2,   // complete; the report lists what could not be done
+  roRolledBack = 3,              // not complete: what the run changed was put back
+  roRollbackIncomplete = 4,      // not complete, and some changes could not be put back yet
+  roCompletedRestartNeeded = 5,  // complete; files in use are replaced at the next restart
 };
 
 // Why a run was rolled back.

@@ -62,6 +62,7 @@ inline constexpr const char* kStaged = "STAGED";          // a member written to
 inline constexpr const char* kPlaced = "PLACED";          // a file put in place
 inline constexpr const char* kKept = "KEPT";              // an existing kept file left alone
 inline constexpr const char* kNotUpdated = "NOTUPDATED";  // a file that could not be updated
+inline constexpr const char* kRestart = "RESTART";        // a file put in place at the next restart
 inline constexpr const char* kNotCreated = "NOTCREATED";  // a file that could not be created
 inline constexpr const char* kAssociation = "ASSOC";      // a file association written
 inline constexpr const char* kShortcut = "LINK";          // a shortcut made or failed

@@ -29,6 +29,8 @@ const char* ExitCodeName(ExitCode code) {
       return "another installer is running";
     case ExitCode::RollbackIncomplete:
       return "rollback incomplete";
+    case ExitCode::RestartNeeded:
+      return "installed; restart needed";
   }
   return "unknown";
 }

@@ -16,6 +16,7 @@ enum class ExitCode : int {
   InstalledWithProblems = 5,  // installed; the final report lists problems
   AlreadyRunning = 6,         // another installer is running
   RollbackIncomplete = 7,     // the run failed and some of its changes could not be undone yet
+  RestartNeeded = 3010,       // installed; files in use are replaced at the next restart
 };
 
 // What the program run came to: the code and, for the run log, why.

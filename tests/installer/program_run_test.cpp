@@ -162,10 +162,10 @@ INSTANTIATE_TEST_SUITE_P(
                  .archive = Archive::DamagedMiddle,
                  .logged = "ERROR volume 1: member \"MentorixHelp.chm\" skipped: wrong password or "
                            "damaged data"},
-        ExitCase{.name = "FileInUseLeftOut",
+        ExitCase{.name = "FileInUseReplacedAtRestart",
                  .commandLine = "/VERYSILENT /SUPPRESSMSGBOXES /DIR=%D /LOG=%L",
-                 .code = 5,
-                 .logged = "NOTUPDATED \"",
+                 .code = 3010,
+                 .logged = "OUTCOME 3010 installed; restart needed",
                  .heldFile = true},
         ExitCase{.name = "UnknownComponent",
                  .commandLine = "/VERYSILENT /DIR=%D /COMPONENTS=Extras",
@@ -238,6 +238,42 @@ TEST_F(ProgramRunTest, LinksGoToTheStartMenuOfThoseWhoWillUseThem) {
     EXPECT_NE(Read(LogPath()).find(group + "\\Mentorix Info.lnk"), std::string::npos);
     EXPECT_NE(Read(LogFile()).find(c.allUsers ? "Links=all users" : "Links=current user"),
               std::string::npos);
+  }
+}
+
+// An unattended run does not leave out a file that a program holds: the new
+// file waits beside it, and once the run has committed the system is asked
+// to put it in place at the next restart (exit 3010). A run rolled back
+// schedules nothing and leaves no waiting file; a move the system will not
+// schedule leaves the earlier file, reported as not updated (exit 5).
+TEST_F(ProgramRunTest, AFileInUseIsReplacedAtTheNextRestart) {
+  const struct {
+    const char* name;
+    bool damaged, refused;
+    int code;
+  } cases[] = {{"committed", false, false, 3010},
+               {"rolled back", true, false, 4},
+               {"refused", false, true, 5}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (&c != cases) {
+      TearDown();
+      SetUp();
+    }
+    auto members = ProductMembers();
+    members.back().damaged = c.damaged;
+    WriteVolume(1, members);
+    const std::string target = Install("Lectorn.exe"), waiting = target + ".~new";
+    Write(target, "lectorn v1, running");
+    files_->deleteFails[installer::UpperAscii(target)] = -1;
+    files_->restartRefused = c.refused;
+    EXPECT_EQ(RunSetup("/VERYSILENT /SUPPRESSMSGBOXES /DIR=%D /LOG=%L"), c.code);
+    EXPECT_EQ(Read(target), "lectorn v1, running");
+    std::vector<std::pair<std::string, std::string>> scheduled;
+    if (c.code == 3010) scheduled.emplace_back(waiting, target);
+    EXPECT_EQ(files_->restartMoves, scheduled);
+    EXPECT_EQ(files_->FileExists(waiting), c.code == 3010);
+    if (c.code == 3010) EXPECT_EQ(Read(waiting), "lectorn v2");
   }
 }
 

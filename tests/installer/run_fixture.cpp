@@ -101,6 +101,12 @@ bool RunFiles::MoveOver(const std::string& from, const std::string& to) {
   return !InUse(to, false) && real_.MoveOver(from, to);
 }
 
+bool RunFiles::ReplaceAtRestart(const std::string& from, const std::string& to) {
+  if (restartRefused || !FileExists(from)) return false;
+  restartMoves.emplace_back(from, to);
+  return true;
+}
+
 bool RecordingRegistry::WriteDefault(platform::RootKey root, const std::string& key,
                                      const std::string& value) {
   if (static_cast<int>(writes.size()) == failAtWrite) {

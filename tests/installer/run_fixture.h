@@ -38,19 +38,23 @@ std::string BuildArchive(const std::vector<ArchiveMember>& members, const std::s
 // Real files, except that a file listed in deleteFails (any letter case) is
 // in use as long as its count is above 0 (-1: always): each DeleteFile of it,
 // or move away from it, fails and counts down; and MoveFile or ReplaceFile
-// from or to a path listed in moveFails always fails.
+// from or to a path listed in moveFails always fails. Moves at the next
+// restart are recorded, not given to the system.
 class RunFiles : public testing_support::ForwardingFiles {
  public:
   explicit RunFiles(platform::Files& real) : ForwardingFiles(real) {}
   std::map<std::string, int> deleteFails;  // upper-case path -> remaining failures
   std::vector<std::string> moveFails;      // upper-case paths
   std::vector<std::string> opened;         // every path opened for reading
+  std::vector<std::pair<std::string, std::string>> restartMoves;  // (from, to) in order
+  bool restartRefused = false;  // the system will not schedule a move at restart
   std::unique_ptr<platform::File> Open(const std::string& path, platform::OpenMode mode,
                                        std::string* errorText) override;
   bool DeleteFile(const std::string& path) override;
   bool MoveFile(const std::string& from, const std::string& to) override;
   bool ReplaceFile(const std::string& from, const std::string& to) override;
   bool MoveOver(const std::string& from, const std::string& to) override;
+  bool ReplaceAtRestart(const std::string& from, const std::string& to) override;
 
  private:
   // count: this try uses up one of the failures.
