@@ -4,6 +4,11 @@
 
 #include "support/cp1251.h"
 
+// The product's version, set by the build with the version resource's.
+#ifndef SETUP_PRODUCT_VERSION
+#error "SETUP_PRODUCT_VERSION is set by the build"
+#endif
+
 namespace installer {
 
 using support::Cp1251;
@@ -18,7 +23,7 @@ const ProductDefinition& ShippedProduct() {
     p.AuthorLine = Cp1251("Разработка: лаборатория Mentorix, 2011");
     p.FolderPrompt = Cp1251("Комплекс будет установлен в следующем каталоге:");
     p.DefaultFolderLeaf = "\\Volmarix";
-    p.ProductVersion = "2.6";
+    p.ProductVersion = SETUP_PRODUCT_VERSION;
     p.ProductName = "Mentorix";
     p.ProductNoun = Cp1251("комплекс");
     p.ProductNounGenitive = Cp1251("комплекса");
