@@ -44,7 +44,7 @@ build_driver() {
 build_helpers() {
   build_driver || return 1
   "$MINGW-g++-posix" -municode -O1 -static "$root/tests/e2e/install_tools.cpp" \
-    -o "$out/install_tools.exe" -lole32 -luuid -lshell32 || return 1
+    -o "$out/install_tools.exe" -lole32 -luuid -lshell32 -lversion || return 1
 }
 
 # Starts Xvfb on a free display (xvfb_start of scripts/wine-env.sh, which

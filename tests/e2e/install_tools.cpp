@@ -6,10 +6,13 @@
 //                                     until the file RELEASE exists (at most 5 min)
 //   install_tools record OUT ARGS...  write the working folder and ARGS, one per
 //                                     line, to OUT (a stand-in post-install program)
+//   install_tools version PATH        print the FileVersion and ProductVersion
+//                                     strings of PATH's version resource
 //   install_tools exec FILE           run the command line held in FILE (UTF-8)
-//                                     exactly as written there, wait for it and
-//                                     exit with its exit code (Wine would requote
-//                                     a command line given as arguments)
+//                                     exactly as written there, wait for it, print
+//                                     "exit code N" and exit with that code (Wine
+//                                     would requote a command line given as
+//                                     arguments, and keeps 8 bits of an exit code)
 //
 // Output is UTF-8. Exit status 0 on success, 1 on failure.
 #include <objbase.h>
@@ -17,6 +20,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <string>
 
 namespace {
@@ -67,6 +71,33 @@ int Hold(const wchar_t* path, const wchar_t* release) {
   return 0;
 }
 
+int Version(const wchar_t* path) {
+  DWORD handle = 0;
+  const DWORD size = GetFileVersionInfoSizeW(path, &handle);
+  if (size == 0) return 1;
+  std::string data(size, '\0');
+  if (!GetFileVersionInfoW(path, 0, size, data.data())) return 1;
+  // The first language and code page the resource lists.
+  struct Translation {
+    WORD language, codePage;
+  }* translation = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation",
+                      reinterpret_cast<void**>(&translation), &length) ||
+      length < sizeof(Translation)) {
+    return 1;
+  }
+  for (const wchar_t* name : {L"FileVersion", L"ProductVersion"}) {
+    wchar_t key[100];
+    swprintf(key, 100, L"\\StringFileInfo\\%04x%04x\\%ls", translation->language,
+             translation->codePage, name);
+    wchar_t* value = nullptr;
+    if (!VerQueryValueW(data.data(), key, reinterpret_cast<void**>(&value), &length)) return 1;
+    std::printf("%ls%s", value, name[0] == L'F' ? "\t" : "\n");
+  }
+  return 0;
+}
+
 int Record(int argc, wchar_t** argv) {
   FILE* f = _wfopen(argv[2], L"w");
   if (!f) return 1;
@@ -96,6 +127,8 @@ int Exec(const wchar_t* file) {
   WaitForSingleObject(pi.hProcess, INFINITE);
   DWORD code = 103;
   GetExitCodeProcess(pi.hProcess, &code);
+  // The whole code: Wine hands only its low 8 bits on as the exit status.
+  std::printf("exit code %lu\n", static_cast<unsigned long>(code));
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
   return static_cast<int>(code);
@@ -108,6 +141,7 @@ int wmain(int argc, wchar_t** argv) {
   if (argc >= 4 && std::wstring(argv[1]) == L"hold") return Hold(argv[2], argv[3]);
   if (argc >= 3 && std::wstring(argv[1]) == L"record") return Record(argc, argv);
   if (argc == 3 && std::wstring(argv[1]) == L"exec") return Exec(argv[2]);
+  if (argc == 3 && std::wstring(argv[1]) == L"version") return Version(argv[2]);
   std::fprintf(stderr, "usage: install_tools lnk PATH | hold PATH RELEASE\n");
   return 2;
 }

@@ -19,13 +19,22 @@ rm -rf "$(unix_path 'C:\e2e-q')"
 
 winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 
+# The whole exit code of a run: the exit status of a Windows program under
+# Wine keeps only its low 8 bits (3010 reads 194), so install_tools exec
+# prints the code; a program started directly has its status.
+exit_code() {  # exit_code LOG STATUS
+  local code
+  code=$(sed -n 's/^exit code \([0-9]*\).*/\1/p' "$1" 2>/dev/null | tail -n 1)
+  echo "${code:-$2}"
+}
 # Runs a command line exactly as written (quotes included) in folder DIST and
 # waits for it; rc is its exit code.
 run_line() {  # run_line DIST 'setup.exe /SWITCH ...'
   printf '%s' "$2" >"$out/line.txt"
   (cd "$1" && timeout 300 "$WINE" "$out/install_tools.exe" exec "$(winpath "$out/line.txt")" \
     >"$out/run_line.log" 2>&1)
-  rc=$?
+  local status=$?
+  rc=$(exit_code "$out/run_line.log" $status)
 }
 # Starts a program of DIST with arguments in the background; finish waits for
 # it and sets rc.
@@ -35,9 +44,17 @@ launch() {  # launch DIST EXE ARGS...
   (cd "$dist" && exec timeout 300 "$WINE" "$@" >"$out/launch.log" 2>&1) &
   setup_pid=$!
 }
+# The same with a command line written out, as run_line.
+launch_line() {  # launch_line DIST 'setup.exe /SWITCH ...'
+  printf '%s' "$2" >"$out/line.txt"
+  (cd "$1" && exec timeout 300 "$WINE" "$out/install_tools.exe" exec \
+    "$(winpath "$out/line.txt")" >"$out/launch.log" 2>&1) &
+  setup_pid=$!
+}
 finish() {
   wait "$setup_pid"
-  rc=$?
+  local status=$?
+  rc=$(exit_code "$out/launch.log" $status)
 }
 # The driver samples the visible top-level windows from watch_start to watch_stop.
 watch_start() {
@@ -108,6 +125,13 @@ check "the earlier run's line is kept, the new lines follow it" \
   test "$(head -c 13 "$runlog" | tr -d '\r')" = "earlier run"
 check "run log lines start with the local time and its UTC offset; START names product, version, build" \
   grep -qE '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3} [+-][0-9]{4} START Mentorix for Volmar 2\.6 \(build win(32|64) ' "$runlog"
+version=$(tools version "$(winpath "$bin/setup.exe")")
+file_version=${version%%	*} product_version=${version#*	}
+check "the version resource [$product_version] is the version START names" \
+  grep -qF " START Mentorix for Volmar $product_version (build " "$runlog"
+check "the file version [$file_version] extends it" test "${file_version#"$product_version".}" != "$file_version"
+check "the manifest names the same version" \
+  grep -qaF "name=\"Mentorix.Setup\" version=\"$file_version\"" "$bin/setup.exe"
 check "every line after the first has that time stamp" \
   test "$(tail -n +2 "$runlog" | grep -cvE '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3} [+-][0-9]{4} [A-Z]+ ')" = 0
 
@@ -116,9 +140,14 @@ dir='C:\e2e-q\norestart'
 rm -rf "$(unix_path "$dir")"
 today=$(date +%F)
 find "$WINEPREFIX/drive_c/users" -name "Mentorix for Volmar Setup Log $today #*.txt" -delete 2>/dev/null
-run_line "$out/quiet" "setup.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART /SP- /DIR=$dir /LOG"
+run_line "$out/quiet" "setup.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART /SP- /ALLUSERS /DIR=$dir /LOG"
 check "exit code 0 [$rc]" test "$rc" = 0
 check "installed" test -f "$(unix_path "$dir")/Lectorn.exe"
+common='C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Mentorix for Volmar'
+check "/ALLUSERS: the group is in the Start menu of every user" \
+  test "$(tools lnk "$common\\ZOLV Lectorn.lnk")" = "$dir\\Lectorn.exe		$dir"
+check "the install log names that link, for the uninstaller" \
+  grep -qF "$common\\ZOLV Lectorn.lnk" "$(unix_path "$dir")/UNINST/mtxvlm.log"
 templog=$(find "$WINEPREFIX/drive_c/users" -path '*/Temp/*' -name "Mentorix for Volmar Setup Log $today #001.txt" | head -1)
 if [ -n "$templog" ]; then
   ok "the bare /LOG wrote ${templog#"$WINEPREFIX/"}"
@@ -156,9 +185,10 @@ check "the log gives the reason" grep -qF 'OUTCOME 1 not started: Неизвес
   "$(unix_path "$badlog")"
 check "the log ends with EXIT 1" test "$(tail -n 1 "$(unix_path "$badlog")" | tr -d '\r' | sed 's/.* EXIT /EXIT /')" = "EXIT 1"
 
-echo "== /SILENT shows the copy window and nothing else; a held file is skipped"
+echo "== /SILENT shows the copy window and nothing else; a held file is replaced at the restart"
 dir='C:\e2e-q\held'
 target=$(unix_path "$dir")
+rm -rf "$target"
 mkdir -p "$target"
 printf 'old variomat\r\n' >"$target/Variomat.exe"
 (timeout 300 "$WINE" "$out/install_tools.exe" hold "$dir\\Variomat.exe" "$dir\\release" >"$out/hold.log" 2>&1 &)
@@ -166,24 +196,31 @@ for _ in $(seq 100); do grep -q holding "$out/hold.log" 2>/dev/null && break; sl
 make_dist "$out/silent" "$out/payload"
 watch_start
 started=$(date +%s)
-launch "$out/silent" setup.exe /SILENT /SUPPRESSMSGBOXES "/DIR=$dir" '/LOG=C:\e2e-q\held.log'
+launch_line "$out/silent" "setup.exe /SILENT /SUPPRESSMSGBOXES /DIR=$dir /LOG=C:\\e2e-q\\held.log"
 if drv wait 'Mentorix for ZOLV' 60000; then
   sleep 1
   shot "$shots/unattended-silent-copy-window.png"
 else fail "no copy window"; fi
 finish
 watch_stop
-check "the held file is retried for a few seconds, then skipped [$(($(date +%s) - started)) s]" \
+heldlog=$(unix_path 'C:\e2e-q\held.log')
+check "the held file is retried for a few seconds [$(($(date +%s) - started)) s]" \
   test $(($(date +%s) - started)) -lt 60
 check "only the copy window was shown [$(tr '\n' ' ' <"$out/windows")]" \
   test "$(cat "$out/windows")" = "setup.exe	MentorixForm	Mentorix for ZOLV"
-check "the old file stays" test "$(tr -d '\r' <"$target/Variomat.exe")" = "old variomat"
-check "the retries are logged" grep -qF "RETRY 5/5 [Предупреждение] Ошибка при обновлении файла \"$dir\\Variomat.exe\"" \
-  "$(unix_path 'C:\e2e-q\held.log')"
-check "exit code 5: installed with the file listed as not updated [$rc]" test "$rc" = 5
-check "the log names the file not updated" grep -qF "NOTUPDATED \"$dir\\Variomat.exe\"" \
-  "$(unix_path 'C:\e2e-q\held.log')"
+check "the retries are logged" grep -qF "RETRY 5/5 [Предупреждение] Ошибка при обновлении файла \"$dir\\Variomat.exe\"" "$heldlog"
+check "exit code 3010: installed, restart needed [$rc]" test "$rc" = 3010
+check "the old file stays until the restart" test "$(tr -d '\r' <"$target/Variomat.exe")" = "old variomat"
+check "the new file waits beside it" cmp "$out/payload/Variomat.exe" "$target/Variomat.exe.~new"
+check "the log names the restart" grep -qF "RESTART \"$dir\\Variomat.exe\": replaced at the next restart" "$heldlog"
+timeout 60 "$WINE" reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
+  /v PendingFileRenameOperations >"$out/pending.out" 2>&1
+check "the system holds the move for the restart" grep -qiF 'Variomat.exe.~new' "$out/pending.out"
 touch "$target/release"
+for _ in $(seq 100); do pgrep -f 'install_tools.exe hold' >/dev/null || break; sleep 0.1; done
+timeout 120 "$WINE" wineboot -r >"$out/wineboot.log" 2>&1
+check "after the restart the new file is in place" cmp "$out/payload/Variomat.exe" "$target/Variomat.exe"
+check "and nothing waits beside it" test ! -e "$target/Variomat.exe.~new"
 
 echo "== a damaged archive, very silent: rolled back, exit code 4, no window"
 dir='C:\e2e-q\damaged'

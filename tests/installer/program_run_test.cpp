@@ -273,7 +273,9 @@ TEST_F(ProgramRunTest, AFileInUseIsReplacedAtTheNextRestart) {
     if (c.code == 3010) scheduled.emplace_back(waiting, target);
     EXPECT_EQ(files_->restartMoves, scheduled);
     EXPECT_EQ(files_->FileExists(waiting), c.code == 3010);
-    if (c.code == 3010) EXPECT_EQ(Read(waiting), "lectorn v2");
+    if (c.code == 3010) {
+      EXPECT_EQ(Read(waiting), "lectorn v2");
+    }
   }
 }
 
