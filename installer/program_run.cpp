@@ -3,6 +3,7 @@
 #include <exception>
 #include <memory>
 
+#include "archive/unzipper.h"
 #include "installer/command_line.h"
 #include "installer/inst_f1.h"
 #include "installer/run_log.h"
@@ -145,6 +146,38 @@ bool VolumesReadable(std::string& error) {
   return true;
 }
 
+// The staging folder and every member's path go below the install folder,
+// and a Windows path holds at most 259 characters: a silent run proves from
+// the archive's directories that the deepest member fits before it touches
+// anything. A volume whose directory cannot be read is left to the run,
+// which reports it as damaged.
+bool MembersFitBelow(const std::string& installDir, std::string& error) {
+  constexpr size_t kMaxPath = 259;
+  const ProductProfile& p = Profile();
+  const std::string staging = installDir + "\\TEMP\\";
+  for (int32_t n = 1; n <= p.VolumeCount; ++n) {
+    archive::TUnZipper zip;
+    zip.IncompleteZipMode = archive::izAssumeBad;
+    try {
+      zip.SetZipName(VolumePath(p, n));
+      zip.ArchiveComment();  // reads the directory
+    } catch (...) {
+      continue;
+    }
+    for (int i = 0; i < zip.MemberCount(); ++i) {
+      const std::string member = zip.MemberFullName(i);
+      if (staging.size() + member.size() <= kMaxPath) continue;
+      error = Cp1251("Каталог установки ") + "\"" + installDir + "\"" +
+              Cp1251(" слишком глубок для файла ") + member + " (" +
+              std::to_string(staging.size() + member.size()) + Cp1251(" символов в пути, ") +
+              Cp1251("допустимо ") + std::to_string(kMaxPath) + ").";
+      return false;
+    }
+  }
+  LogEvent(log_event::kCheck, "every member fits below \"" + installDir + "\"");
+  return true;
+}
+
 void Refuse(ExitCode code, const std::string& text) {
   ShowMessage(platform::MessageKind::Error, text);
   SetOutcome(code, text);
@@ -216,7 +249,7 @@ void Run(const std::string& commandLine, const ProductDefinition& product,
   LogSettings(main, s);
 
   if (s.silent) {
-    if (!VolumesReadable(error)) {
+    if (!VolumesReadable(error) || !MembersFitBelow(main.Edit1.caption, error)) {
       Refuse(ExitCode::NotStarted, error);
       return;
     }

@@ -279,6 +279,32 @@ TEST_F(ProgramRunTest, AFileInUseIsReplacedAtTheNextRestart) {
   }
 }
 
+// The deepest member must fit in a Windows path below the staging folder:
+// one character too many refuses the folder before anything is made.
+TEST_F(ProgramRunTest, AFolderTooDeepForTheDeepestMemberIsRefused) {
+  const std::string member = "MENTORIX\\" + std::string(60, 'm') + ".txt";
+  for (const size_t length : {259u, 260u}) {
+    SCOPED_TRACE(length);
+    if (length != 259) {
+      TearDown();
+      SetUp();
+    }
+    WriteVolume(1, {{"Lectorn.exe", "l"}, {member, "deep"}});
+    const std::string base = Install() + "\\";
+    const size_t fixed = base.size() + std::string("\\TEMP\\").size() + member.size();
+    ASSERT_LT(fixed, length);
+    const std::string dir = base + std::string(length - fixed, 'd');
+    const bool fits = length == 259;
+    EXPECT_EQ(RunSetup("/VERYSILENT /SUPPRESSMSGBOXES /LOG=%L /DIR=" + dir), fits ? 0 : 1);
+    EXPECT_EQ(files_->DirectoryExists(dir), fits);
+    if (!fits) {
+      EXPECT_NE(Read(LogFile()).find(member + " (260 символов в пути, допустимо 259)"),
+                std::string::npos)
+          << Read(LogFile());
+    }
+  }
+}
+
 TEST_F(ProgramRunTest, ComponentsNameTheSetToInstall) {
   WriteVolume(1, {{"A/a.txt", "a"}, {"B/b.txt", "b"}, {"C/c.txt", "c"}, {"root.txt", "r"}});
   // Components by caption or by folder, in any letter case.
