@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "installer/inst_f3.h"
+#include "installer/profile.h"
 #include "platform/platform.h"
 
 namespace installer {
@@ -58,7 +59,9 @@ void TInstF3::MakeFolder(const std::string& dir) {
   for (auto d = missing.rbegin(); d != missing.rend(); ++d) undo_.FolderBefore(*d);
   files.ForceDirectories(dir);
   for (const std::string& d : missing) {
-    if (files.DirectoryExists(d)) createdFolders_.push_back(d);
+    if (!files.DirectoryExists(d)) continue;
+    createdFolders_.push_back(d);
+    freshFolders_.insert(UpperAscii(d));
   }
 }
 

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -92,6 +93,8 @@ class TInstF3 {
   void EndProgram();
   void Record(const std::string& path);
   bool Move(const std::string& staged, const std::string& target);
+  bool MoveToFreshFolder(const std::string& staged, const std::string& target);
+  void EnsureFolder(const std::string& dir);
   bool Replace(const std::string& staged, const std::string& target, bool system,
                uint32_t attributes);
   bool StageForRestart(const std::string& from, const std::string& target);
@@ -115,6 +118,9 @@ class TInstF3 {
   // Folders this run created, parents included; the rollback removes those
   // that are empty, deepest first.
   std::vector<std::string> createdFolders_;
+  // Folders (upper case) that this run made, and those it has seen to exist:
+  // a folder is checked once, not for each of its files.
+  std::set<std::string> freshFolders_, knownFolders_;
   bool groupCreated_ = false;  // the program group is this run's
   // Set when the run cannot go on for a reason other than the archive; the
   // rollback then shows this text instead of the archive message.

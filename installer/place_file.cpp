@@ -113,12 +113,16 @@ void TInstF3::PlaceFile(const std::string& name) {
   }
 
   const std::string targetDir = FolderOf(target);
-  if (!targetDir.empty() && !files.DirectoryExists(targetDir)) {
-    MakeFolder(targetDir);
-    RecordProductDir(targetDir);
-  }
+  EnsureFolder(targetDir);
 
   if (!IsKeptFile(name)) {
+    // In a folder this run made, only a file of this run can be in the way
+    // (a member named twice): the move itself tells, with no probe first.
+    if (!system && freshFolders_.count(UpperAscii(targetDir)) &&
+        MoveToFreshFolder(staged, target)) {
+      Record(target);
+      return;
+    }
     const uint32_t attributes = files.GetAttributes(target);
     const bool replacing =
         attributes != platform::kInvalidAttributes && !(attributes & platform::kAttrDirectory);
@@ -139,6 +143,34 @@ void TInstF3::PlaceFile(const std::string& name) {
   }
 
   if (!system) Record(target);
+}
+
+// Makes the folder of a target, once per folder: one seen to exist or made
+// by this run is not checked again for its other files.
+void TInstF3::EnsureFolder(const std::string& dir) {
+  if (dir.empty() || knownFolders_.count(UpperAscii(dir))) return;
+  if (!platform::files().DirectoryExists(dir)) {
+    MakeFolder(dir);
+    RecordProductDir(dir);
+    if (!freshFolders_.count(UpperAscii(dir))) return;  // not made: tried again for the next file
+  }
+  knownFolders_.insert(UpperAscii(dir));
+}
+
+// The move of a staged file into a folder this run made. False, with the
+// staged file still there, when the move failed: the caller then looks at
+// the target as for any other folder.
+bool TInstF3::MoveToFreshFolder(const std::string& staged, const std::string& target) {
+  auto& files = platform::files();
+  undo_.NewBefore(target);
+  if (files.MoveFile(staged, target)) {
+    LogEvent(log_event::kPlaced, "\"" + target + "\"");
+    return true;
+  }
+  const platform::FileError error = files.LastError();
+  if (error.diskFull) throw WriteFailure(target, error);
+  undo_.NotPlaced(target);
+  return false;
 }
 
 // Moves a staged file to its free target, noted for the rollback first. A

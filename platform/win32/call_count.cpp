@@ -23,6 +23,7 @@ class CallCounts {
   CallCounts() {
     const char* file = std::getenv("SETUP_WIN32_CALLS");
     if (file && *file) out_ = file;
+    on_ = !out_.empty();
   }
   ~CallCounts() {
     if (out_.empty()) return;
@@ -43,11 +44,17 @@ class CallCounts {
   CallCounts& operator=(const CallCounts&) = delete;
 
   void Add(CallKind kind) {
-    if (!out_.empty()) counts_[static_cast<int>(kind)].fetch_add(1, std::memory_order_relaxed);
+    if (on_) counts_[static_cast<int>(kind)].fetch_add(1, std::memory_order_relaxed);
   }
+  void Switch(bool on) {
+    for (auto& count : counts_) count = 0;
+    on_ = on;
+  }
+  long Of(CallKind kind) const { return counts_[static_cast<int>(kind)].load(); }
 
  private:
   std::string out_;
+  std::atomic<bool> on_{false};
   std::atomic<long> counts_[kKinds] = {};
 };
 
@@ -56,5 +63,7 @@ CallCounts counts;
 }  // namespace
 
 void CountCall(CallKind kind) { counts.Add(kind); }
+void SetCallCounting(bool on) { counts.Switch(on); }
+long CallsOf(CallKind kind) { return counts.Of(kind); }
 
 }  // namespace platform::win32

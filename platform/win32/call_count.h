@@ -30,4 +30,9 @@ enum class CallKind {
 // Adds one call of a kind, when counting is on.
 void CountCall(CallKind kind);
 
+// For tests: counting on or off in this process (the counts start again
+// from 0), and the count of a kind so far.
+void SetCallCounting(bool on);
+long CallsOf(CallKind kind);
+
 }  // namespace platform::win32

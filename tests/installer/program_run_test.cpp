@@ -9,6 +9,10 @@
 #include "tests/installer/installer_fixture.h"
 #include "tests/installer/run_fixture.h"
 
+#ifdef _WIN32
+#include "platform/win32/call_count.h"
+#endif
+
 namespace {
 
 using installer::ProductDefinition;
@@ -304,6 +308,52 @@ TEST_F(ProgramRunTest, AFolderTooDeepForTheDeepestMemberIsRefused) {
     }
   }
 }
+
+#ifdef _WIN32
+// The Windows calls a fresh installation makes for each member: the staged
+// file's create, its time through the handle, its attributes and one move
+// into place; no probe, no folder call. Taken as the difference between
+// runs of 4 and 8 members in the same folders, so the run's own calls
+// cancel out.
+TEST_F(ProgramRunTest, AFreshInstallationMakesOnlyTheCallsEachMemberNeeds) {
+  using platform::win32::CallKind;
+  const std::vector<std::pair<CallKind, const char*>> kinds = {
+      {CallKind::Open, "opens"},
+      {CallKind::Create, "creates"},
+      {CallKind::Move, "moves"},
+      {CallKind::Delete, "deletes"},
+      {CallKind::Attributes, "attributes"},
+      {CallKind::Time, "times"},
+      {CallKind::Probe, "probes"},
+      {CallKind::Folder, "folders"},
+      {CallKind::Flush, "flushes"},
+      {CallKind::Copy, "copies"},
+      {CallKind::Enumerate, "enumerations"}};
+  const auto calls = [&](int members) {
+    std::vector<run_test::ArchiveMember> archive;
+    for (int i = 0; i < members; ++i)
+      archive.push_back({"MENTORIX\\doc\\f" + std::to_string(i) + ".txt", "text"});
+    WriteVolume(1, archive);
+    platform::win32::SetCallCounting(true);
+    EXPECT_EQ(RunSetup("/VERYSILENT /SUPPRESSMSGBOXES /NOICONS /DIR=%D"), 0);
+    std::map<std::string, long> counts;
+    for (const auto& [kind, name] : kinds) counts[name] = platform::win32::CallsOf(kind);
+    platform::win32::SetCallCounting(false);
+    return counts;
+  };
+  const auto four = calls(4);
+  TearDown();
+  SetUp();
+  const auto eight = calls(8);
+  std::map<std::string, long> perMember;
+  for (const auto& [kind, name] : kinds) perMember[name] = (eight.at(name) - four.at(name)) / 4;
+  const std::map<std::string, long> expected = {{"opens", 0},   {"creates", 1},     {"moves", 1},
+                                                {"deletes", 0}, {"attributes", 1},  {"times", 1},
+                                                {"probes", 0},  {"folders", 0},     {"flushes", 0},
+                                                {"copies", 0},  {"enumerations", 0}};
+  EXPECT_EQ(perMember, expected);
+}
+#endif
 
 TEST_F(ProgramRunTest, ComponentsNameTheSetToInstall) {
   WriteVolume(1, {{"A/a.txt", "a"}, {"B/b.txt", "b"}, {"C/c.txt", "c"}, {"root.txt", "r"}});
