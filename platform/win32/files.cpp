@@ -97,11 +97,21 @@ class Win32File : public File {
     return FileTimeFromDos(dosDateTime, write) && SetFileTime(h_, nullptr, nullptr, &write);
   }
 
-  // Attributes are set by path after the close (SetFileAttributes), as the
-  // installer has always done: through the handle (SetFileInformationByHandle
-  // with FILE_BASIC_INFO) a value of 0 leaves them unchanged, so the
-  // archive's values would need translating first.
-  bool SetAttributes(uint32_t /*attributes*/) override { return false; }
+  // Through the handle (SetFileInformationByHandle with FILE_BASIC_INFO),
+  // which spares the system a second open of the file by name. The bits are
+  // those SetFileAttributes takes; where none is set the file becomes
+  // "normal", as SetFileAttributes makes it, since 0 here would leave the
+  // attributes as they are. Times of 0 stay as they are.
+  bool SetAttributes(uint32_t attributes) override {
+    CountCall(CallKind::Attributes);
+    constexpr uint32_t kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                   FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                   FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                                   FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    FILE_BASIC_INFO info{};
+    info.FileAttributes = attributes & kSettable ? attributes & kSettable : FILE_ATTRIBUTE_NORMAL;
+    return SetFileInformationByHandle(h_, FileBasicInfo, &info, sizeof info) != 0;
+  }
 
   bool Flush() override {
     CountCall(CallKind::Flush);

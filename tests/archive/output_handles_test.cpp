@@ -145,11 +145,8 @@ TEST_F(OutputHandlesTest, FilesOfOneFolderNeedNoLookupBesideTheirOpen) {
   EXPECT_TRUE(files_->GetAttributes(Out("d\\c.txt")) & platform::kAttrReadOnly);
   for (const char* name : {"d\\a.txt", "d\\c.txt", "e\\f.txt"})
     EXPECT_EQ(files_->fileChecks[Out(name)], 0) << name;
-#ifndef _WIN32
-  // (The Win32 build sets attributes by name after the close.)
   for (const char* name : {"d\\b.txt", "d\\c.txt", "e\\f.txt"})
     EXPECT_EQ(files_->attributeSets[Out(name)], 0) << name;
-#endif
 }
 
 }  // namespace
