@@ -93,7 +93,7 @@ class TInstF3 {
   void EndProgram();
   void Record(const std::string& path);
   bool Move(const std::string& staged, const std::string& target);
-  bool MoveToFreshFolder(const std::string& staged, const std::string& target);
+  bool TryMove(const std::string& staged, const std::string& target);
   void EnsureFolder(const std::string& dir);
   bool Replace(const std::string& staged, const std::string& target, bool system,
                uint32_t attributes);

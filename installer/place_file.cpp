@@ -118,8 +118,7 @@ void TInstF3::PlaceFile(const std::string& name) {
   if (!IsKeptFile(name)) {
     // In a folder this run made, only a file of this run can be in the way
     // (a member named twice): the move itself tells, with no probe first.
-    if (!system && freshFolders_.count(UpperAscii(targetDir)) &&
-        MoveToFreshFolder(staged, target)) {
+    if (!system && freshFolders_.count(UpperAscii(targetDir)) && TryMove(staged, target)) {
       Record(target);
       return;
     }
@@ -157,10 +156,11 @@ void TInstF3::EnsureFolder(const std::string& dir) {
   knownFolders_.insert(UpperAscii(dir));
 }
 
-// The move of a staged file into a folder this run made. False, with the
-// staged file still there, when the move failed: the caller then looks at
-// the target as for any other folder.
-bool TInstF3::MoveToFreshFolder(const std::string& staged, const std::string& target) {
+// Moves a staged file to its target, noted for the rollback first. False,
+// with the staged file still there, when the move failed. A move to another
+// volume copies the file; when that volume is full the run cannot go on,
+// and its rollback removes the cut copy with the rest.
+bool TInstF3::TryMove(const std::string& staged, const std::string& target) {
   auto& files = platform::files();
   undo_.NewBefore(target);
   if (files.MoveFile(staged, target)) {
@@ -173,21 +173,11 @@ bool TInstF3::MoveToFreshFolder(const std::string& staged, const std::string& ta
   return false;
 }
 
-// Moves a staged file to its free target, noted for the rollback first. A
-// move to another volume copies the file; when that volume is full the run
-// cannot go on, and its rollback removes the cut copy with the rest. A file
-// that is not moved leaves the staging folder.
+// Moves a staged file to its free target; a file that is not moved leaves
+// the staging folder.
 bool TInstF3::Move(const std::string& staged, const std::string& target) {
-  auto& files = platform::files();
-  undo_.NewBefore(target);
-  if (files.MoveFile(staged, target)) {
-    LogEvent(log_event::kPlaced, "\"" + target + "\"");
-    return true;
-  }
-  const platform::FileError error = files.LastError();
-  if (error.diskFull) throw WriteFailure(target, error);
-  undo_.NotPlaced(target);
-  files.DeleteFile(staged);
+  if (TryMove(staged, target)) return true;
+  platform::files().DeleteFile(staged);
   return false;
 }
 
