@@ -1,0 +1,64 @@
+// The machine of the fuzz targets that write files: the posix platform's
+// registry, shell and text with the in-memory files in place of real ones
+// (fast, and nothing left on the disk), and snapshots of a folder tree to
+// compare before and after.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "platform/memory/memory_files.h"
+#include "platform/platform.h"
+
+namespace fuzz_support {
+
+// Installs the platform once, and the in-memory files, emptied, at each
+// call (the regression test runs several targets in one process).
+inline platform::memory::MemoryFiles& MemoryMachine() {
+  static platform::memory::MemoryFiles* files = [] {
+    platform::InstallDefault();
+    static platform::memory::MemoryFiles memory;
+    return &memory;
+  }();
+  files->Clear();
+  platform::Current().files = files;
+  return *files;
+}
+
+// Every file and folder below folder (upper-case path -> what it is:
+// bytes, attributes and time of a file; attributes of a folder).
+using TreeSnapshot = std::map<std::string, std::string>;
+
+inline void Snapshot(const std::string& folder, TreeSnapshot& out) {
+  auto& files = platform::files();
+  for (const auto& e : files.Enumerate(folder, "*")) {
+    const std::string path = folder + "\\" + e.name;
+    std::string key = platform::text().UpperCase(path);
+    std::string what = std::to_string(e.attributes) + " " + e.name;
+    if (e.attributes & platform::kAttrDirectory) {
+      out[key] = what;
+      Snapshot(path, out);
+      continue;
+    }
+    what += " " + std::to_string(e.dosDateTime) + " ";
+    if (auto f = files.Open(path, platform::OpenMode::ReadShareRead, nullptr))
+      what += platform::ReadToEnd(*f);
+    out[key] = what;
+  }
+}
+
+inline TreeSnapshot Snapshot(const std::string& folder) {
+  TreeSnapshot out;
+  Snapshot(folder, out);
+  return out;
+}
+
+// Whether upper-case path is folder or lies inside it (folder in any case).
+inline bool Inside(const std::string& path, const std::string& folder) {
+  const std::string f = platform::text().UpperCase(folder);
+  return path == f ||
+         (path.size() > f.size() && path.compare(0, f.size(), f) == 0 && path[f.size()] == '\\');
+}
+
+}  // namespace fuzz_support
