@@ -34,6 +34,7 @@ namespace {
 
 using fuzz_support::Inside;
 using fuzz_support::TreeSnapshot;
+using fuzz_support::Violated;
 
 const std::string kDist = "C:\\dist";
 const std::string kInstall = "C:\\Program Files\\Volmar";
@@ -49,7 +50,7 @@ class InstallUi : public platform::HeadlessUi {
   uint8_t options = 0;
   int boxes = 0;
   platform::Button MessageBox(const platform::MessageBoxRequest& r) override {
-    if (++boxes > 200) __builtin_trap();  // asks again and again
+    if (++boxes > 200) Violated("the run asks again and again:", r.text);
     const unsigned b = r.buttons;
     if ((b & platform::kButtonRetry) && (b & platform::kButtonIgnore))
       return (options & 4) && (b & platform::kButtonCancel) ? platform::kButtonCancel
@@ -177,23 +178,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     if (path.compare(0, 4, "KEY ") == 0 || path.compare(0, 6, "VALUE ") == 0) continue;
     bool inside = false;
     for (const std::string& root : roots) inside = inside || Inside(path, root);
-    if (!inside) __builtin_trap();  // escaped the run's folders
+    if (!inside) Violated("changed outside the run's folders:", path);
   }
   const bool completed =
       outcome == installer::roCompleted || outcome == installer::roCompletedWithProblems;
-  if (outcome == installer::roRolledBack && !Changes(before, after).empty()) __builtin_trap();
+  if (outcome == installer::roRolledBack) {
+    for (const std::string& path : Changes(before, after)) Violated("a rolled-back run left", path);
+  }
   if (completed) {
-    if (!finished) __builtin_trap();
-    if (!installer::RecordedJournals(p.ProductName).empty()) __builtin_trap();
-    if (files.DirectoryExists(kInstall + "\\TEMP")) __builtin_trap();  // staging left
+    if (!finished) Violated("completed without finishing");
+    if (!installer::RecordedJournals(p.ProductName).empty())
+      Violated("a completed run left its journal to undo");
+    if (files.DirectoryExists(kInstall + "\\TEMP")) Violated("a completed run left its staging");
   }
 
   // The next start: the program that held a file has ended.
   running.reset();
   installer::RecoverInterruptedRuns(p.ProductName);
   const TreeSnapshot next = Machine();
-  if (completed && next != after) __builtin_trap();
-  if (!completed && !Changes(before, next).empty()) __builtin_trap();
-  if (!installer::RecordedJournals(p.ProductName).empty()) __builtin_trap();
+  if (completed) {
+    for (const std::string& path : fuzz_support::Differences(after, next))
+      Violated("the next start changed a completed installation:", path);
+  } else {
+    for (const std::string& path : Changes(before, next))
+      Violated("the run and the next start left", path);
+  }
+  if (!installer::RecordedJournals(p.ProductName).empty())
+    Violated("a journal stays recorded after the next start");
   return 0;
 }

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "platform/memory/memory_files.h"
 #include "platform/platform.h"
@@ -51,6 +53,25 @@ inline void Snapshot(const std::string& folder, TreeSnapshot& out) {
 inline TreeSnapshot Snapshot(const std::string& folder) {
   TreeSnapshot out;
   Snapshot(folder, out);
+  return out;
+}
+
+// Ends the run on a broken invariant, saying which and where.
+[[noreturn]] inline void Violated(const char* invariant, const std::string& where = "") {
+  std::fprintf(stderr, "invariant broken: %s %s\n", invariant, where.c_str());
+  __builtin_trap();
+}
+
+// The entries that differ between two snapshots.
+inline std::vector<std::string> Differences(const TreeSnapshot& a, const TreeSnapshot& b) {
+  std::vector<std::string> out;
+  for (const auto& [path, what] : a) {
+    auto it = b.find(path);
+    if (it == b.end() || it->second != what) out.push_back(path);
+  }
+  for (const auto& [path, what] : b) {
+    if (!a.count(path)) out.push_back(path);
+  }
   return out;
 }
 
