@@ -130,6 +130,15 @@ std::vector<std::string> Changes(const TreeSnapshot& before, const TreeSnapshot&
   return out;
 }
 
+// A path as it was and as it is, for the report of a broken invariant.
+std::string Both(const std::string& path, const TreeSnapshot& was, const TreeSnapshot& is) {
+  auto text = [&](const TreeSnapshot& s) {
+    auto it = s.find(path);
+    return it == s.end() ? std::string("(none)") : "[" + it->second + "]";
+  };
+  return path + ": " + text(was) + " -> " + text(is);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
@@ -183,7 +192,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   const bool completed =
       outcome == installer::roCompleted || outcome == installer::roCompletedWithProblems;
   if (outcome == installer::roRolledBack) {
-    for (const std::string& path : Changes(before, after)) Violated("a rolled-back run left", path);
+    for (const std::string& path : Changes(before, after))
+      Violated("a rolled-back run left", Both(path, before, after));
   }
   if (completed) {
     if (!finished) Violated("completed without finishing");
@@ -201,7 +211,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
       Violated("the next start changed a completed installation:", path);
   } else {
     for (const std::string& path : Changes(before, next))
-      Violated("the run and the next start left", path);
+      Violated("the run and the next start left", Both(path, before, next));
   }
   if (!installer::RecordedJournals(p.ProductName).empty())
     Violated("a journal stays recorded after the next start");

@@ -29,7 +29,10 @@ inline platform::memory::MemoryFiles& MemoryMachine() {
 }
 
 // Every file and folder below folder (upper-case path -> what it is:
-// bytes, attributes and time of a file; attributes of a folder).
+// bytes, attributes and time of a file; attributes of a folder). Names
+// count without regard to letter case, as Windows finds files: a rollback
+// may give an earlier file back the letter case of the member that
+// replaced it.
 using TreeSnapshot = std::map<std::string, std::string>;
 
 inline void Snapshot(const std::string& folder, TreeSnapshot& out) {
@@ -37,7 +40,7 @@ inline void Snapshot(const std::string& folder, TreeSnapshot& out) {
   for (const auto& e : files.Enumerate(folder, "*")) {
     const std::string path = folder + "\\" + e.name;
     std::string key = platform::text().UpperCase(path);
-    std::string what = std::to_string(e.attributes) + " " + e.name;
+    std::string what = std::to_string(e.attributes);
     if (e.attributes & platform::kAttrDirectory) {
       out[key] = what;
       Snapshot(path, out);
