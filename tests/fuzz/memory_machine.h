@@ -28,11 +28,9 @@ inline platform::memory::MemoryFiles& MemoryMachine() {
   return *files;
 }
 
-// Every file and folder below folder (upper-case path -> what it is:
-// bytes, attributes and time of a file; attributes of a folder). Names
-// count without regard to letter case, as Windows finds files: a rollback
-// may give an earlier file back the letter case of the member that
-// replaced it.
+// Every file and folder below folder (upper-case path -> what it is: its
+// name as spelled, bytes, attributes and time of a file; attributes of a
+// folder).
 using TreeSnapshot = std::map<std::string, std::string>;
 
 inline void Snapshot(const std::string& folder, TreeSnapshot& out) {
@@ -40,7 +38,7 @@ inline void Snapshot(const std::string& folder, TreeSnapshot& out) {
   for (const auto& e : files.Enumerate(folder, "*")) {
     const std::string path = folder + "\\" + e.name;
     std::string key = platform::text().UpperCase(path);
-    std::string what = std::to_string(e.attributes);
+    std::string what = std::to_string(e.attributes) + " " + e.name;
     if (e.attributes & platform::kAttrDirectory) {
       out[key] = what;
       Snapshot(path, out);
