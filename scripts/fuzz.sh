@@ -58,7 +58,7 @@ run_target() {
     FUZZ_MAX_LEN=$max python3 scripts/fuzz_seeds.py "$target" "$corpus" tests/data \
       ../shared/testdata
   fi
-  [ -d "tests/fuzz/seeds/$target" ] && cp -n tests/fuzz/seeds/"$target"/* "$corpus"/ 2>/dev/null
+  if [ -d "tests/fuzz/seeds/$target" ]; then cp -n tests/fuzz/seeds/"$target"/* "$corpus"/ || true; fi
   local dict
   dict=$(dictionary "$target")
   local log=$build/$target.log
