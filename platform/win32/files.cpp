@@ -53,7 +53,7 @@ bool FileTimeFromDos(uint32_t dos, FILETIME& utc) {
 
 class Win32File : public File {
  public:
-  explicit Win32File(HANDLE h) : h_(h) {}
+  Win32File(HANDLE h, bool writing) : h_(h), writing_(writing) {}
   ~Win32File() override { CloseHandle(h_); }
 
   int32_t Read(void* buffer, int32_t count) override {
@@ -103,6 +103,8 @@ class Win32File : public File {
   // "normal", as SetFileAttributes makes it, since 0 here would leave the
   // attributes as they are. Times of 0 stay as they are.
   bool SetAttributes(uint32_t attributes) override {
+    // A handle opened for reading only cannot take them (Wine would).
+    if (!writing_) return false;
     CountCall(CallKind::Attributes);
     constexpr uint32_t kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                    FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
@@ -120,6 +122,7 @@ class Win32File : public File {
 
  private:
   HANDLE h_;
+  bool writing_;
 };
 
 class Win32Files : public Files {
@@ -161,7 +164,7 @@ class Win32Files : public Files {
       if (errorText) *errorText = ErrorText(lastFailure);
       return nullptr;
     }
-    return std::make_unique<Win32File>(h);
+    return std::make_unique<Win32File>(h, (access & (GENERIC_WRITE | FILE_APPEND_DATA)) != 0);
   }
 
   // Existence tests run on any drive letter (the start-up scan, the folder
