@@ -17,7 +17,6 @@
 #include <utility>
 
 #include "platform/codepage.h"
-#include "platform/find_mask.h"
 #include "platform/posix/file_state.h"
 #include "platform/posix/files_internal.h"
 #include "platform/posix/paths.h"

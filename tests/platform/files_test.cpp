@@ -1,6 +1,5 @@
-// Files through the platform seam: the same tests run natively (posix), under
-// Wine (win32), and natively on the in-memory files, which must behave as
-// the posix ones do.
+// Files through the platform seam: the same tests run natively (posix) and
+// under Wine (win32).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,9 +8,6 @@
 #include "platform/platform.h"
 #include "support/cp1251.h"
 #include "tests/common/test_paths.h"
-#ifndef _WIN32
-#include "platform/memory/memory_files.h"
-#endif
 
 namespace {
 
@@ -20,36 +16,7 @@ using testing_support::ReadFileBytes;
 using testing_support::TempFolder;
 using testing_support::WriteFileBytes;
 
-enum class Kind { Real, Memory };
-
-// Runs each test on the build's own files or on the in-memory ones.
-class Files : public ::testing::TestWithParam<Kind> {
- protected:
-  void SetUp() override {
-    saved_ = platform::Current().files;
-#ifndef _WIN32
-    if (GetParam() == Kind::Memory) platform::Current().files = &memory_;
-#endif
-  }
-  void TearDown() override { platform::Current().files = saved_; }
-
- private:
-  platform::Files* saved_ = nullptr;
-#ifndef _WIN32
-  platform::memory::MemoryFiles memory_;
-#endif
-};
-
-#ifdef _WIN32
-INSTANTIATE_TEST_SUITE_P(Real, Files, ::testing::Values(Kind::Real));
-#else
-INSTANTIATE_TEST_SUITE_P(Platform, Files, ::testing::Values(Kind::Real, Kind::Memory),
-                         [](const auto& info) {
-                           return std::string(info.param == Kind::Real ? "Posix" : "Memory");
-                         });
-#endif
-
-TEST_P(Files, WrittenBytesReadBackAndSizeAndSeek) {
+TEST(Files, WrittenBytesReadBackAndSizeAndSeek) {
   TempFolder dir;
   const std::string path = dir / "a.bin";
   ASSERT_TRUE(WriteFileBytes(path, std::string("hello\0world", 11)));
@@ -63,7 +30,7 @@ TEST_P(Files, WrittenBytesReadBackAndSizeAndSeek) {
   EXPECT_EQ(f->Read(buf, 8), 0);
 }
 
-TEST_P(Files, MissingFileGivesErrorText) {
+TEST(Files, MissingFileGivesErrorText) {
   TempFolder dir;
   std::string error;
   EXPECT_FALSE(files().Open(dir / "missing.txt", platform::OpenMode::ReadShareRead, &error));
@@ -71,7 +38,7 @@ TEST_P(Files, MissingFileGivesErrorText) {
   EXPECT_FALSE(files().FileExists(dir / "missing.txt"));
 }
 
-TEST_P(Files, CyrillicNamesRoundTripThroughEnumerate) {
+TEST(Files, CyrillicNamesRoundTripThroughEnumerate) {
   TempFolder dir;
   const std::string name = support::Cp1251("Учебник Ёлки.txt");
   ASSERT_TRUE(WriteFileBytes(dir / name, "x"));
@@ -85,7 +52,7 @@ TEST_P(Files, CyrillicNamesRoundTripThroughEnumerate) {
 
 namespace {
 
-TEST_P(Files, MoveFileFailsWhenTargetExistsAndKeepsBoth) {
+TEST(Files, MoveFileFailsWhenTargetExistsAndKeepsBoth) {
   TempFolder dir;
   ASSERT_TRUE(WriteFileBytes(dir / "from.txt", "new"));
   ASSERT_TRUE(WriteFileBytes(dir / "to.txt", "old"));
@@ -112,7 +79,7 @@ TEST_P(Files, MoveFileFailsWhenTargetExistsAndKeepsBoth) {
 
 // The install log relies on this: the target is either the old file or the
 // new one, and a refusal leaves it as it was, with the system's reason.
-TEST_P(Files, ReplaceTakesTheTargetsPlaceInOneStepOrLeavesIt) {
+TEST(Files, ReplaceTakesTheTargetsPlaceInOneStepOrLeavesIt) {
   TempFolder dir;
   ASSERT_TRUE(WriteFileBytes(dir / "new.txt", "new"));
   ASSERT_TRUE(WriteFileBytes(dir / "log.txt", "old"));
@@ -133,7 +100,7 @@ TEST_P(Files, ReplaceTakesTheTargetsPlaceInOneStepOrLeavesIt) {
   files().SetAttributes(dir / "log.txt", platform::kAttrNormal);
 }
 
-TEST_P(Files, CopyFileHonoursFailIfExists) {
+TEST(Files, CopyFileHonoursFailIfExists) {
   TempFolder dir;
   ASSERT_TRUE(WriteFileBytes(dir / "a", "first"));
   ASSERT_TRUE(WriteFileBytes(dir / "b", "second"));
@@ -146,7 +113,7 @@ TEST_P(Files, CopyFileHonoursFailIfExists) {
   EXPECT_EQ(bytes, "first");
 }
 
-TEST_P(Files, FoldersNeedParentsUnlessForcedAndRemoveOnlyWhenEmpty) {
+TEST(Files, FoldersNeedParentsUnlessForcedAndRemoveOnlyWhenEmpty) {
   TempFolder dir;
   EXPECT_FALSE(files().CreateDir(dir / "x\\y"));
   files().ForceDirectories(dir / "x\\y\\z");
@@ -159,7 +126,7 @@ TEST_P(Files, FoldersNeedParentsUnlessForcedAndRemoveOnlyWhenEmpty) {
   EXPECT_EQ(files().GetAttributes(dir / "x\\y"), platform::kInvalidAttributes);
 }
 
-TEST_P(Files, ReadOnlyFileCannotBeRewrittenOrDeleted) {
+TEST(Files, ReadOnlyFileCannotBeRewrittenOrDeleted) {
   TempFolder dir;
   const std::string path = dir / "locked.ini";
   ASSERT_TRUE(WriteFileBytes(path, "keep"));
@@ -183,7 +150,7 @@ TEST_P(Files, ReadOnlyFileCannotBeRewrittenOrDeleted) {
   EXPECT_FALSE(files().FileExists(path));
 }
 
-TEST_P(Files, AttributeBitsRoundTrip) {
+TEST(Files, AttributeBitsRoundTrip) {
   TempFolder dir;
   const std::string path = dir / "f";
   ASSERT_TRUE(WriteFileBytes(path, ""));
@@ -198,7 +165,7 @@ TEST_P(Files, AttributeBitsRoundTrip) {
 // Attributes set through the handle that wrote the file end as those set by
 // path after the close; a handle that cannot take them says so, and only a
 // writing handle may.
-TEST_P(Files, AttributesThroughTheWritingHandleEndAsThoseSetByPath) {
+TEST(Files, AttributesThroughTheWritingHandleEndAsThoseSetByPath) {
   TempFolder dir;
   const uint32_t rows[] = {platform::kAttrReadOnly | platform::kAttrArchive,
                            platform::kAttrHidden | platform::kAttrSystem | platform::kAttrArchive,
@@ -237,7 +204,7 @@ TEST_P(Files, AttributesThroughTheWritingHandleEndAsThoseSetByPath) {
 
 // CreateNew makes a file only where nothing of that name is, in any letter
 // case, and leaves what is there as it was.
-TEST_P(Files, CreateNewMakesOnlyAFileThatIsNotThere) {
+TEST(Files, CreateNewMakesOnlyAFileThatIsNotThere) {
   TempFolder dir;
   ASSERT_TRUE(WriteFileBytes(dir / "Kept.txt", "old"));
   ASSERT_TRUE(files().CreateDir(dir / "sub"));
@@ -257,7 +224,7 @@ TEST_P(Files, CreateNewMakesOnlyAFileThatIsNotThere) {
   EXPECT_EQ(bytes, "old");
 }
 
-TEST_P(Files, ReadOnlyFolderStillTakesNewFiles) {
+TEST(Files, ReadOnlyFolderStillTakesNewFiles) {
   TempFolder dir;
   const std::string sub = dir / "sub";
   ASSERT_TRUE(files().CreateDir(sub));
@@ -271,7 +238,7 @@ TEST_P(Files, ReadOnlyFolderStillTakesNewFiles) {
 }
 
 // MS-DOS stamps in local time, in winter and in summer (daylight saving).
-TEST_P(Files, DosTimesRoundTripByNameAndByHandle) {
+TEST(Files, DosTimesRoundTripByNameAndByHandle) {
   TempFolder dir;
   const std::string path = dir / "t.dat";
   ASSERT_TRUE(WriteFileBytes(path, "x"));
@@ -308,7 +275,7 @@ struct MaskCase {
   std::vector<std::string> names;  // sorted
 };
 
-TEST_P(Files, EnumerateMatchesMasksLikeFindFirstFile) {
+TEST(Files, EnumerateMatchesMasksLikeFindFirstFile) {
   TempFolder dir;
   for (const char* name : {"a.txt", "B.TXT", "c.dat", "readme", "ab.txt.bak"})
     ASSERT_TRUE(WriteFileBytes(dir / name, "1"));
@@ -337,7 +304,7 @@ TEST_P(Files, EnumerateMatchesMasksLikeFindFirstFile) {
   EXPECT_TRUE(files().Enumerate(dir / "missing", "*").empty());
 }
 
-TEST_P(Files, SharingModesOfOpenHandles) {
+TEST(Files, SharingModesOfOpenHandles) {
   TempFolder dir;
   const std::string path = dir / "volume.dat";
   ASSERT_TRUE(WriteFileBytes(path, "data"));
@@ -361,7 +328,7 @@ TEST_P(Files, SharingModesOfOpenHandles) {
   EXPECT_TRUE(files().DeleteFile(path));
 }
 
-TEST_P(Files, CreateEmptiesAnExistingFile) {
+TEST(Files, CreateEmptiesAnExistingFile) {
   TempFolder dir;
   ASSERT_TRUE(WriteFileBytes(dir / "f", "long old contents"));
   ASSERT_TRUE(WriteFileBytes(dir / "f", "new"));
@@ -372,7 +339,7 @@ TEST_P(Files, CreateEmptiesAnExistingFile) {
 
 // A created file's handle reads back what it wrote, at the positions and
 // with the size its own writes and seeks made.
-TEST_P(Files, CreatedHandleKeepsPositionAndSizeOfItsWrites) {
+TEST(Files, CreatedHandleKeepsPositionAndSizeOfItsWrites) {
   TempFolder dir;
   auto f = files().Open(dir / "h.bin", platform::OpenMode::Create, nullptr);
   ASSERT_TRUE(f);
@@ -391,7 +358,7 @@ TEST_P(Files, CreatedHandleKeepsPositionAndSizeOfItsWrites) {
   EXPECT_EQ(std::string(buf, 13), std::string("012345XY89\0\0Z", 13));
 }
 
-TEST_P(Files, NamesWithCharactersWindowsForbidsAreRefused) {
+TEST(Files, NamesWithCharactersWindowsForbidsAreRefused) {
   TempFolder dir;
   // (":" too natively; on NTFS and under Wine "a:b" names a stream of "a".)
   for (const char* name : {"a*b", "a?b", "a|b", "a<b", "a>b", "a\"b"}) {
@@ -403,7 +370,7 @@ TEST_P(Files, NamesWithCharactersWindowsForbidsAreRefused) {
   EXPECT_TRUE(files().Enumerate(dir.Path(), "*").empty());
 }
 
-TEST_P(Files, TempDirExistsWithoutTrailingBackslash) {
+TEST(Files, TempDirExistsWithoutTrailingBackslash) {
   const std::string temp = files().TempDir();
   ASSERT_FALSE(temp.empty());
   EXPECT_NE(temp.back(), '\\');

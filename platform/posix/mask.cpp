@@ -1,10 +1,7 @@
-#include "platform/find_mask.h"
-
-#include <cstdint>
-
 #include "platform/codepage.h"
+#include "platform/posix/files_internal.h"
 
-namespace platform {
+namespace platform::posix {
 
 namespace {
 
@@ -45,4 +42,4 @@ bool MatchesMask(const std::string& mask, const std::string& name) {
   return Match(mask, 0, name, 0);
 }
 
-}  // namespace platform
+}  // namespace platform::posix
