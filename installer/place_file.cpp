@@ -232,15 +232,17 @@ bool TInstF3::Replace(const std::string& staged, const std::string& target, bool
 // a rollback deletes it.
 bool TInstF3::StageForRestart(const std::string& from, const std::string& target) {
   auto& files = platform::files();
+  constexpr int kStagedNames = 100;  // .~new, .~new2, ... .~new100
   const std::string base = target + ".~new";
   std::string staged = base;
-  for (int n = 2; files.GetAttributes(staged) != platform::kInvalidAttributes; ++n)
+  for (int n = 2; files.GetAttributes(staged) != platform::kInvalidAttributes; ++n) {
+    if (n > kStagedNames) {
+      files.DeleteFile(from);
+      return false;
+    }
     staged = base + std::to_string(n);
-  undo_.NewBefore(staged);
-  if (!files.MoveFile(from, staged)) {
-    const platform::FileError error = files.LastError();
-    undo_.NotPlaced(staged);
-    if (error.diskFull) throw WriteFailure(target, error);
+  }
+  if (!TryMove(from, staged)) {
     files.DeleteFile(from);
     return false;
   }
