@@ -127,6 +127,7 @@ std::vector<std::string> UndoJournal(const std::vector<JournalRecord>& records) 
   const std::vector<bool> trusted = Trusted(records);
   std::vector<std::string> left;
   std::vector<std::string> dropped;  // files that were not placed after all
+  std::vector<std::string> folders;  // folders the run made, in reverse order
   auto& text = platform::text();
   for (size_t i = records.size(); i-- > 0;) {
     if (!trusted[i]) continue;
@@ -151,9 +152,14 @@ std::vector<std::string> UndoJournal(const std::vector<JournalRecord>& records) 
     } else if (r.kind == kStaging) {
       RemoveTree(path);
     } else if (r.kind == kFolder) {
-      platform::files().RemoveDir(path);
+      folders.push_back(path);
     }
   }
+  // The folders go last, deepest first, once what they held is undone: a
+  // damaged journal may name a folder after the files in it.
+  std::stable_sort(folders.begin(), folders.end(),
+                   [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+  for (const std::string& folder : folders) platform::files().RemoveDir(folder);
   return left;
 }
 

@@ -10,6 +10,19 @@ namespace installer {
 namespace {
 
 using namespace journal;
+
+// The path of an existing file with its name as the folder spells it, which
+// may differ in letter case from the name asked for.
+std::string SpelledOnDisk(const std::string& path) {
+  const size_t sep = path.rfind('\\');
+  if (sep == std::string::npos) return path;
+  const std::string name = path.substr(sep + 1);
+  auto& text = platform::text();
+  for (const platform::FindData& e : platform::files().Enumerate(path.substr(0, sep), name)) {
+    if (text.UpperCase(e.name) == text.UpperCase(name)) return path.substr(0, sep + 1) + e.name;
+  }
+  return path;
+}
 const char kBackupFolderName[] = "~BACKUP";
 constexpr int kBackupNames = 999;  // leftovers of that many killed runs
 constexpr auto kMachine = platform::RootKey::LocalMachine;
@@ -107,9 +120,12 @@ std::string TRunUndo::NextKeptName(const std::string& root) {
   return BackupFolder(root) + "\\" + std::to_string(++kept_);
 }
 
-bool TRunUndo::Replace(const std::string& from, const std::string& target, const std::string& root,
+bool TRunUndo::Replace(const std::string& from, const std::string& asked, const std::string& root,
                        bool readOnly, bool durable) {
   auto& files = platform::files();
+  // The new file takes the earlier one's name as it is spelled, so that a
+  // rollback gives the earlier file back under its own letter case.
+  const std::string target = SpelledOnDisk(asked);
   std::string kept = NextKeptName(root);
   Note({kReplace, {target, kept}});
   // One step: the earlier file keeps its second name, the new one takes

@@ -5,7 +5,8 @@
 // Two implementations exist: platform/win32 (the real Windows APIs) and
 // platform/posix (Linux files with Windows paths translated, an in-memory
 // registry, recorded shell actions and a scripted user interface for tests and
-// the native tools). All strings are 8-bit strings in the ANSI code page
+// the native tools). Native builds also have in-memory files under the posix
+// rules (platform/memory) for the fuzz targets and tests that want them. All strings are 8-bit strings in the ANSI code page
 // (Windows-1251) and all paths use "\" as separator (the posix platform also
 // takes "/" and absolute Linux paths, still in Windows-1251; see
 // platform/posix/posix.h).

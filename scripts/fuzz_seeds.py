@@ -6,8 +6,8 @@ The test data folders are searched in order; a missing one adds nothing.
 Each decoder seed is one parameter byte followed by the compressed bytes of a
 member (at most 16 KB) of the matching method from the test archives;
 the Deflate target also gets streams made by zlib here. The archive targets
-get whole archives of at most 64 KB (fuzz_extract with an options byte in
-front), the settings target settings files, the wildcard target patterns and
+get whole archives that fit the target's largest input (FUZZ_MAX_LEN;
+fuzz_extract with an options byte in front), the settings target settings files, the wildcard target patterns and
 names separated by a zero byte.
 """
 import io
@@ -49,13 +49,17 @@ def walk(folders):
         yield from os.walk(folder)
 
 
+# The largest input of the target (FUZZ_MAX_LEN, as scripts/fuzz.sh passes it).
+MAX_LEN = int(os.environ.get("FUZZ_MAX_LEN", "65536"))
+
+
 def archives(testdata):
     """Whole archives of the test data and a few made here."""
     found = []
     for root, _, files in walk(testdata):
         for name in sorted(files):
             path = os.path.join(root, name)
-            if name.lower().endswith(".zip") and os.path.getsize(path) <= 65536:
+            if name.lower().endswith(".zip") and os.path.getsize(path) < MAX_LEN:
                 found.append(open(path, "rb").read())
     for method in (zipfile.ZIP_STORED, zipfile.ZIP_DEFLATED):
         buf = io.BytesIO()
@@ -82,6 +86,62 @@ WILDCARDS = [b"*.txt\0docs\\readme.txt", b"d?r\\*\0dir\\a", b"*<a-m>*.e<!x>e\0b.
              b"<a-\0a"]
 
 
+# The archive password of the default build (CMakeLists.txt).
+PASSWORD = b"3141592653589793238462643383279502"
+
+
+def zip_crypto(data, crc):
+    """Traditional PKWARE encryption of data, with its 12-byte header."""
+    keys = [0x12345678, 0x23456789, 0x34567890]
+
+    def update(c):
+        keys[0] = zlib.crc32(bytes([c]), keys[0] ^ 0xFFFFFFFF) ^ 0xFFFFFFFF
+        keys[1] = (keys[1] + (keys[0] & 0xFF)) & 0xFFFFFFFF
+        keys[1] = (keys[1] * 134775813 + 1) & 0xFFFFFFFF
+        keys[2] = zlib.crc32(bytes([keys[1] >> 24]), keys[2] ^ 0xFFFFFFFF) ^ 0xFFFFFFFF
+
+    for c in PASSWORD:
+        update(c)
+    out = bytearray()
+    for c in b"0123456789A" + bytes([crc >> 24]) + data:
+        t = (keys[2] | 2) & 0xFFFF
+        out.append(c ^ (((t * (t ^ 1)) >> 8) & 0xFF))
+        update(c)
+    return bytes(out)
+
+
+def encrypted_zip(members):
+    """An archive of (name, data, method) members encrypted with PASSWORD."""
+    out, central = b"", b""
+    for name, data, method in members:
+        crc = zlib.crc32(data)
+        packed = data
+        if method == 8:
+            c = zlib.compressobj(6, zlib.DEFLATED, -15)
+            packed = c.compress(data) + c.flush()
+        enc = zip_crypto(packed, crc)
+        fixed = struct.pack("<HHIIIIH", 1, method, 0x5A8C6000, crc, len(enc), len(data),
+                            len(name))
+        offset = len(out)
+        out += b"PK\x03\x04" + struct.pack("<H", 20) + fixed + struct.pack("<H", 0) + name + enc
+        central += (b"PK\x01\x02" + struct.pack("<HH", 20, 20) + fixed +
+                    struct.pack("<HHHHII", 0, 0, 0, 0, 0x20, offset) + name)
+    end = struct.pack("<HHHHIIH", 0, 0, len(members), len(members), len(central), len(out), 0)
+    return out + central + b"PK\x05\x06" + end
+
+
+def install_seeds():
+    """Options and disk-room bytes, then an archive the installer takes."""
+    product = [(b"Lectorn.exe", b"lectorn v2" * 20, 8), (b"Variomat.exe", b"variomat v2", 0),
+               (b"MentorixHelp.chm", b"help", 0), (b"MENTORIX/doc/intro.txt", b"intro " * 40, 8)]
+    system = product + [(b"SYSTEM/vlmctl.dll", b"control v2", 0)]
+    seeds = []
+    for options, room, members in ((0x00, 0, product), (0x01, 0, system), (0x03, 4, product),
+                                   (0x09, 0, system), (0x05, 0, product), (0x2D, 0, product)):
+        seeds.append(bytes([options, room]) + encrypted_zip(members))
+    return seeds
+
+
 def main():
     target, corpus, testdata = sys.argv[1], sys.argv[2], sys.argv[3:]
     if target in ("fuzz_directory", "fuzz_extract"):
@@ -90,6 +150,11 @@ def main():
             seeds = [bytes([options]) + data for data in seeds for options in (0x02, 0x13)]
         write(corpus, seeds)
         return
+    if target == "fuzz_install":
+        write(corpus, install_seeds())
+        return
+    if target not in METHODS and target not in ("fuzz_settings", "fuzz_wildcard"):
+        return  # the text targets: their seeds are kept in tests/fuzz/seeds
     if target in ("fuzz_settings", "fuzz_wildcard"):
         write(corpus, SETTINGS if target == "fuzz_settings" else WILDCARDS)
         return

@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "platform/codepage.h"
+#include "platform/find_mask.h"
 #include "platform/posix/file_state.h"
 #include "platform/posix/files_internal.h"
 #include "platform/posix/paths.h"

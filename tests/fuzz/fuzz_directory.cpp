@@ -1,26 +1,24 @@
 // The archive reader on arbitrary bytes: end record search, central and local
 // headers, the local header scan, comments, and an extraction of everything
-// into a scratch folder. Nothing may crash, hang or write outside the folder.
-#include <unistd.h>
-
+// into a scratch folder on the in-memory files. Nothing may crash or hang.
 #include <cstdint>
 #include <string>
 
 #include "archive/unzipper.h"
 #include "platform/platform.h"
+#include "tests/fuzz/memory_machine.h"
 #include "tests/fuzz/quiet_ui.h"
 
 namespace {
 
 using fuzz_support::QuietUi;
 
+// An empty machine with the scratch folder.
 const std::string& Scratch() {
-  static const std::string dir = [] {
-    platform::InstallDefault();
-    static QuietUi ui;
-    platform::Current().ui = &ui;
-    return "/tmp/fuzz_directory_" + std::to_string(getpid());
-  }();
+  static QuietUi ui;
+  static const std::string dir = "C:\\scratch";
+  platform::Current().ui = &ui;
+  fuzz_support::MemoryMachine();
   return dir;
 }
 
@@ -29,7 +27,7 @@ const std::string& Scratch() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   const std::string& dir = Scratch();
   platform::files().ForceDirectories(dir);
-  std::string zip = dir + "/in.zip";
+  std::string zip = dir + "\\in.zip";
   {
     std::string error;
     auto f = platform::files().Open(zip, platform::OpenMode::Create, &error);
@@ -45,13 +43,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   zipper.OnGetNextDisk = [](archive::TUnZipper*, int, std::string& name) { name.clear(); };
   try {
     zipper.SetZipName(zip);
-    zipper.SetDestDir(dir + "/out");
+    zipper.SetDestDir(dir + "\\out");
     zipper.ArchiveComment();
     for (int i = 0; i < zipper.MemberCount() && i < 64; ++i) zipper.MemberComment(i);
     if (zipper.MemberCount() <= 64) zipper.UnZip();
   } catch (const support::Exception&) {
   }
-  std::string cmd = "rm -rf '" + dir + "/out'";
-  if (std::system(cmd.c_str()) != 0) return 0;
   return 0;
 }

@@ -7,32 +7,27 @@
 // Checks besides the sanitizers: nothing appears in the scratch folder
 // outside the destination, and no output file is larger than the largest
 // declared size (the size guard) or than the archive permits.
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "archive/unzipper.h"
 #include "platform/platform.h"
-#include "platform/posix/posix.h"
+#include "tests/fuzz/memory_machine.h"
 #include "tests/fuzz/quiet_ui.h"
 
 namespace {
 
 using fuzz_support::QuietUi;
 
+// An empty machine with the scratch folder.
 const std::string& Scratch() {
-  static const std::string dir = [] {
-    platform::InstallDefault();
-    static QuietUi ui;
-    platform::Current().ui = &ui;
-    return "/tmp/fuzz_extract_" + std::to_string(getpid());
-  }();
+  static QuietUi ui;
+  static const std::string dir = "C:\\scratch";
+  platform::Current().ui = &ui;
+  // A disk of 1 MB bounds the work of an input whose members claim much more.
+  fuzz_support::MemoryMachine().SetFreeBytes(1 << 20);
   return dir;
 }
 
@@ -42,22 +37,15 @@ bool WriteFile(const std::string& path, const uint8_t* bytes, size_t size) {
   return f && f->Write(bytes, int32_t(size)) == int32_t(size);
 }
 
-// Every regular file below folder (Linux path), with its size.
-void Walk(const std::string& folder, std::vector<std::pair<std::string, off_t>>& files) {
-  DIR* d = opendir(folder.c_str());
-  if (!d) return;
-  while (dirent* e = readdir(d)) {
-    std::string name = e->d_name;
-    if (name == "." || name == "..") continue;
-    std::string path = folder + "/" + name;
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0) continue;
-    if (S_ISDIR(st.st_mode))
+// Every file below folder, with its size.
+void Walk(const std::string& folder, std::vector<std::pair<std::string, int64_t>>& files) {
+  for (const auto& e : platform::files().Enumerate(folder, "*")) {
+    const std::string path = folder + "\\" + e.name;
+    if (e.attributes & platform::kAttrDirectory)
       Walk(path, files);
     else
-      files.emplace_back(path, st.st_size);
+      files.emplace_back(path, e.size);
   }
-  closedir(d);
 }
 
 }  // namespace
@@ -68,13 +56,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   const uint8_t options = bytes[0];
   ++bytes, --size;
 
-  std::error_code ignored;
-  std::filesystem::remove_all(dir, ignored);
-  platform::files().ForceDirectories(dir + "/out/dest");
+  platform::files().ForceDirectories(dir + "\\out\\dest");
   // Volumes: "set.zip" is the last one, as split archives end.
-  std::string zip = dir + "/set.zip";
+  std::string zip = dir + "\\set.zip";
   size_t cut = (options & 0x20) ? size / 2 : 0;
-  if (cut > 0 && !WriteFile(dir + "/set.z01", bytes, cut)) return 0;
+  if (cut > 0 && !WriteFile(dir + "\\set.z01", bytes, cut)) return 0;
   if (!WriteFile(zip, bytes + cut, size - cut)) return 0;
 
   archive::TUnZipper zipper;
@@ -95,14 +81,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
       if (offers++ == 0) p = "another";
     };
   }
-  const std::string firstVolume = dir + "/set.z01";
+  const std::string firstVolume = dir + "\\set.z01";
   zipper.OnGetNextDisk = [&](archive::TUnZipper*, int disk, std::string& name) {
     name = (cut > 0 && disk == 1) ? firstVolume : (disk == 2 ? zip : std::string());
   };
   int64_t declaredMax = 0;
   try {
     zipper.SetZipName(zip);
-    zipper.SetDestDir(dir + "/out/dest");
+    zipper.SetDestDir(dir + "\\out\\dest");
     zipper.ArchiveComment();
     for (int i = 0; i < zipper.MemberCount() && i < 64; ++i) {
       zipper.MemberComment(i);
@@ -116,9 +102,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   } catch (const support::Exception&) {
   }
 
-  std::vector<std::pair<std::string, off_t>> files;
-  Walk(dir, files);
-  const std::string inside = dir + "/out/dest/";
+  // Everything on the drive: a file that escaped may be anywhere.
+  std::vector<std::pair<std::string, int64_t>> files;
+  Walk("C:", files);
+  const std::string inside = dir + "\\out\\dest\\";
   for (const auto& [path, bytesOnDisk] : files) {
     if (path == zip || (cut > 0 && path == firstVolume)) continue;
     if (path.compare(0, inside.size(), inside) != 0) __builtin_trap();  // escaped

@@ -1,5 +1,6 @@
-// Files through the platform seam: the same tests run natively (posix) and
-// under Wine (win32).
+// Files through the platform seam: the same tests run natively (posix), under
+// Wine (win32), and natively on the in-memory files, which must behave as
+// the posix ones do.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +9,9 @@
 #include "platform/platform.h"
 #include "support/cp1251.h"
 #include "tests/common/test_paths.h"
+#ifndef _WIN32
+#include "platform/memory/memory_files.h"
+#endif
 
 namespace {
 
@@ -16,7 +20,36 @@ using testing_support::ReadFileBytes;
 using testing_support::TempFolder;
 using testing_support::WriteFileBytes;
 
-TEST(Files, WrittenBytesReadBackAndSizeAndSeek) {
+enum class Kind { Real, Memory };
+
+// Runs each test on the build's own files or on the in-memory ones.
+class Files : public ::testing::TestWithParam<Kind> {
+ protected:
+  void SetUp() override {
+    saved_ = platform::Current().files;
+#ifndef _WIN32
+    if (GetParam() == Kind::Memory) platform::Current().files = &memory_;
+#endif
+  }
+  void TearDown() override { platform::Current().files = saved_; }
+
+ private:
+  platform::Files* saved_ = nullptr;
+#ifndef _WIN32
+  platform::memory::MemoryFiles memory_;
+#endif
+};
+
+#ifdef _WIN32
+INSTANTIATE_TEST_SUITE_P(Real, Files, ::testing::Values(Kind::Real));
+#else
+INSTANTIATE_TEST_SUITE_P(Platform, Files, ::testing::Values(Kind::Real, Kind::Memory),
+                         [](const auto& info) {
+                           return std::string(info.param == Kind::Real ? "Posix" : "Memory");
+                         });
+#endif
+
+TEST_P(Files, WrittenBytesReadBackAndSizeAndSeek) {
   TempFolder dir;
   const std::string path = dir / "a.bin";
   ASSERT_TRUE(WriteFileBytes(path, std::string("hello\0world", 11)));
@@ -30,7 +63,7 @@ TEST(Files, WrittenBytesReadBackAndSizeAndSeek) {
   EXPECT_EQ(f->Read(buf, 8), 0);
 }
 
-TEST(Files, MissingFileGivesErrorText) {
+TEST_P(Files, MissingFileGivesErrorText) {
   TempFolder dir;
   std::string error;
   EXPECT_FALSE(files().Open(dir / "missing.txt", platform::OpenMode::ReadShareRead, &error));
@@ -38,7 +71,7 @@ TEST(Files, MissingFileGivesErrorText) {
   EXPECT_FALSE(files().FileExists(dir / "missing.txt"));
 }
 
-TEST(Files, CyrillicNamesRoundTripThroughEnumerate) {
+TEST_P(Files, CyrillicNamesRoundTripThroughEnumerate) {
   TempFolder dir;
   const std::string name = support::Cp1251("Учебник Ёлки.txt");
   ASSERT_TRUE(WriteFileBytes(dir / name, "x"));
@@ -52,7 +85,7 @@ TEST(Files, CyrillicNamesRoundTripThroughEnumerate) {
 
 namespace {
 
-TEST(Files, MoveFileFailsWhenTargetExistsAndKeepsBoth) {
+TEST_P(Files, MoveFileFailsWhenTargetExistsAndKeepsBoth) {
   TempFolder dir;
   ASSERT_TRUE(WriteFileBytes(dir / "from.txt", "new"));
   ASSERT_TRUE(WriteFileBytes(dir / "to.txt", "old"));
@@ -79,7 +112,7 @@ TEST(Files, MoveFileFailsWhenTargetExistsAndKeepsBoth) {
 
 // The install log relies on this: the target is either the old file or the
 // new one, and a refusal leaves it as it was, with the system's reason.
-TEST(Files, ReplaceTakesTheTargetsPlaceInOneStepOrLeavesIt) {
+TEST_P(Files, ReplaceTakesTheTargetsPlaceInOneStepOrLeavesIt) {
   TempFolder dir;
   ASSERT_TRUE(WriteFileBytes(dir / "new.txt", "new"));
   ASSERT_TRUE(WriteFileBytes(dir / "log.txt", "old"));
@@ -100,7 +133,7 @@ TEST(Files, ReplaceTakesTheTargetsPlaceInOneStepOrLeavesIt) {
   files().SetAttributes(dir / "log.txt", platform::kAttrNormal);
 }
 
-TEST(Files, CopyFileHonoursFailIfExists) {
+TEST_P(Files, CopyFileHonoursFailIfExists) {
   TempFolder dir;
   ASSERT_TRUE(WriteFileBytes(dir / "a", "first"));
   ASSERT_TRUE(WriteFileBytes(dir / "b", "second"));
@@ -113,7 +146,7 @@ TEST(Files, CopyFileHonoursFailIfExists) {
   EXPECT_EQ(bytes, "first");
 }
 
-TEST(Files, FoldersNeedParentsUnlessForcedAndRemoveOnlyWhenEmpty) {
+TEST_P(Files, FoldersNeedParentsUnlessForcedAndRemoveOnlyWhenEmpty) {
   TempFolder dir;
   EXPECT_FALSE(files().CreateDir(dir / "x\\y"));
   files().ForceDirectories(dir / "x\\y\\z");
@@ -126,7 +159,7 @@ TEST(Files, FoldersNeedParentsUnlessForcedAndRemoveOnlyWhenEmpty) {
   EXPECT_EQ(files().GetAttributes(dir / "x\\y"), platform::kInvalidAttributes);
 }
 
-TEST(Files, ReadOnlyFileCannotBeRewrittenOrDeleted) {
+TEST_P(Files, ReadOnlyFileCannotBeRewrittenOrDeleted) {
   TempFolder dir;
   const std::string path = dir / "locked.ini";
   ASSERT_TRUE(WriteFileBytes(path, "keep"));
@@ -150,7 +183,7 @@ TEST(Files, ReadOnlyFileCannotBeRewrittenOrDeleted) {
   EXPECT_FALSE(files().FileExists(path));
 }
 
-TEST(Files, AttributeBitsRoundTrip) {
+TEST_P(Files, AttributeBitsRoundTrip) {
   TempFolder dir;
   const std::string path = dir / "f";
   ASSERT_TRUE(WriteFileBytes(path, ""));
@@ -165,7 +198,7 @@ TEST(Files, AttributeBitsRoundTrip) {
 // Attributes set through the handle that wrote the file end as those set by
 // path after the close; a handle that cannot take them says so, and only a
 // writing handle may.
-TEST(Files, AttributesThroughTheWritingHandleEndAsThoseSetByPath) {
+TEST_P(Files, AttributesThroughTheWritingHandleEndAsThoseSetByPath) {
   TempFolder dir;
   const uint32_t rows[] = {platform::kAttrReadOnly | platform::kAttrArchive,
                            platform::kAttrHidden | platform::kAttrSystem | platform::kAttrArchive,
@@ -204,7 +237,7 @@ TEST(Files, AttributesThroughTheWritingHandleEndAsThoseSetByPath) {
 
 // CreateNew makes a file only where nothing of that name is, in any letter
 // case, and leaves what is there as it was.
-TEST(Files, CreateNewMakesOnlyAFileThatIsNotThere) {
+TEST_P(Files, CreateNewMakesOnlyAFileThatIsNotThere) {
   TempFolder dir;
   ASSERT_TRUE(WriteFileBytes(dir / "Kept.txt", "old"));
   ASSERT_TRUE(files().CreateDir(dir / "sub"));
@@ -224,7 +257,7 @@ TEST(Files, CreateNewMakesOnlyAFileThatIsNotThere) {
   EXPECT_EQ(bytes, "old");
 }
 
-TEST(Files, ReadOnlyFolderStillTakesNewFiles) {
+TEST_P(Files, ReadOnlyFolderStillTakesNewFiles) {
   TempFolder dir;
   const std::string sub = dir / "sub";
   ASSERT_TRUE(files().CreateDir(sub));
@@ -238,7 +271,7 @@ TEST(Files, ReadOnlyFolderStillTakesNewFiles) {
 }
 
 // MS-DOS stamps in local time, in winter and in summer (daylight saving).
-TEST(Files, DosTimesRoundTripByNameAndByHandle) {
+TEST_P(Files, DosTimesRoundTripByNameAndByHandle) {
   TempFolder dir;
   const std::string path = dir / "t.dat";
   ASSERT_TRUE(WriteFileBytes(path, "x"));
@@ -275,7 +308,7 @@ struct MaskCase {
   std::vector<std::string> names;  // sorted
 };
 
-TEST(Files, EnumerateMatchesMasksLikeFindFirstFile) {
+TEST_P(Files, EnumerateMatchesMasksLikeFindFirstFile) {
   TempFolder dir;
   for (const char* name : {"a.txt", "B.TXT", "c.dat", "readme", "ab.txt.bak"})
     ASSERT_TRUE(WriteFileBytes(dir / name, "1"));
@@ -304,7 +337,7 @@ TEST(Files, EnumerateMatchesMasksLikeFindFirstFile) {
   EXPECT_TRUE(files().Enumerate(dir / "missing", "*").empty());
 }
 
-TEST(Files, SharingModesOfOpenHandles) {
+TEST_P(Files, SharingModesOfOpenHandles) {
   TempFolder dir;
   const std::string path = dir / "volume.dat";
   ASSERT_TRUE(WriteFileBytes(path, "data"));
@@ -328,7 +361,7 @@ TEST(Files, SharingModesOfOpenHandles) {
   EXPECT_TRUE(files().DeleteFile(path));
 }
 
-TEST(Files, CreateEmptiesAnExistingFile) {
+TEST_P(Files, CreateEmptiesAnExistingFile) {
   TempFolder dir;
   ASSERT_TRUE(WriteFileBytes(dir / "f", "long old contents"));
   ASSERT_TRUE(WriteFileBytes(dir / "f", "new"));
@@ -339,7 +372,7 @@ TEST(Files, CreateEmptiesAnExistingFile) {
 
 // A created file's handle reads back what it wrote, at the positions and
 // with the size its own writes and seeks made.
-TEST(Files, CreatedHandleKeepsPositionAndSizeOfItsWrites) {
+TEST_P(Files, CreatedHandleKeepsPositionAndSizeOfItsWrites) {
   TempFolder dir;
   auto f = files().Open(dir / "h.bin", platform::OpenMode::Create, nullptr);
   ASSERT_TRUE(f);
@@ -358,7 +391,7 @@ TEST(Files, CreatedHandleKeepsPositionAndSizeOfItsWrites) {
   EXPECT_EQ(std::string(buf, 13), std::string("012345XY89\0\0Z", 13));
 }
 
-TEST(Files, NamesWithCharactersWindowsForbidsAreRefused) {
+TEST_P(Files, NamesWithCharactersWindowsForbidsAreRefused) {
   TempFolder dir;
   // (":" too natively; on NTFS and under Wine "a:b" names a stream of "a".)
   for (const char* name : {"a*b", "a?b", "a|b", "a<b", "a>b", "a\"b"}) {
@@ -370,7 +403,7 @@ TEST(Files, NamesWithCharactersWindowsForbidsAreRefused) {
   EXPECT_TRUE(files().Enumerate(dir.Path(), "*").empty());
 }
 
-TEST(Files, TempDirExistsWithoutTrailingBackslash) {
+TEST_P(Files, TempDirExistsWithoutTrailingBackslash) {
   const std::string temp = files().TempDir();
   ASSERT_FALSE(temp.empty());
   EXPECT_NE(temp.back(), '\\');

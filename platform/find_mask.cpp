@@ -1,7 +1,10 @@
-#include "platform/codepage.h"
-#include "platform/posix/files_internal.h"
+#include "platform/find_mask.h"
 
-namespace platform::posix {
+#include <cstdint>
+
+#include "platform/codepage.h"
+
+namespace platform {
 
 namespace {
 
@@ -42,4 +45,4 @@ bool MatchesMask(const std::string& mask, const std::string& name) {
   return Match(mask, 0, name, 0);
 }
 
-}  // namespace platform::posix
+}  // namespace platform
