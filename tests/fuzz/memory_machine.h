@@ -16,10 +16,15 @@
 namespace fuzz_support {
 
 // Installs the platform once, and the in-memory files, emptied, at each
-// call (the regression test runs several targets in one process).
+// call (the regression test runs several targets in one process). A user
+// interface the target set up before its first call stays: the default one
+// answers every retry box with "retry", and a held file would then be
+// retried for ever.
 inline platform::memory::MemoryFiles& MemoryMachine() {
   static platform::memory::MemoryFiles* files = [] {
+    platform::Ui* ui = platform::Current().ui;
     platform::InstallDefault();
+    if (ui) platform::Current().ui = ui;
     static platform::memory::MemoryFiles memory;
     return &memory;
   }();
