@@ -6,10 +6,10 @@
 // platform/posix (Linux files with Windows paths translated, an in-memory
 // registry, recorded shell actions and a scripted user interface for tests and
 // the native tools). Native builds also have in-memory files under the posix
-// rules (platform/memory) for the fuzz targets and tests that want them. All strings are 8-bit strings in the ANSI code page
-// (Windows-1251) and all paths use "\" as separator (the posix platform also
-// takes "/" and absolute Linux paths, still in Windows-1251; see
-// platform/posix/posix.h).
+// rules (platform/memory) for the fuzz targets and tests that want them.
+// All strings are 8-bit strings in the ANSI code page (Windows-1251) and all
+// paths use "\" as separator (the posix platform also takes "/" and absolute
+// Linux paths, still in Windows-1251; see platform/posix/posix.h).
 #pragma once
 
 #include <cstdint>
@@ -41,6 +41,13 @@ inline bool Creates(OpenMode mode) {
 }
 
 enum class SeekOrigin { Begin = 0, Current = 1, End = 2 };
+
+// The position a seek by offset from base lands on, or -1 where it would
+// fall before the start or past what a position can hold.
+inline int64_t SeekPosition(int64_t base, int64_t offset) {
+  if (offset > 0 && base > INT64_MAX - offset) return -1;
+  return base + offset < 0 ? -1 : base + offset;
+}
 
 // An open file. Destroying it closes the handle.
 class File {

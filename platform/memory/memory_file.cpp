@@ -62,11 +62,9 @@ class MemoryFile : public File {
     int64_t base = 0;
     if (origin == SeekOrigin::Current) base = pos_;
     if (origin == SeekOrigin::End) base = int64_t(file_->bytes.size());
-    if (offset > 0 && base > INT64_MAX - offset) return -1;
-    const int64_t target = base + offset;
-    if (target < 0) return -1;
-    pos_ = target;
-    return pos_;
+    const int64_t target = SeekPosition(base, offset);
+    if (target >= 0) pos_ = target;
+    return target;
   }
 
   int64_t Size() override {

@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "platform/codepage.h"
+#include "platform/dos_fields.h"
 
 namespace platform::memory {
 
@@ -96,17 +97,6 @@ bool ValidNewPath(const std::string& path) {
   return true;
 }
 
-const char* const kNotFound = "The system cannot find the file specified";
-const char* const kPathNotFound = "The system cannot find the path specified";
-const char* const kAccessDenied = "Access is denied";
-const char* const kSharing =
-    "The process cannot access the file because it is being used by another process";
-const char* const kExists = "The file exists";
-const char* const kNotSameDevice = "The system cannot move the file to a different disk drive";
-const char* const kInvalidName =
-    "The filename, directory name, or volume label syntax is incorrect";
-const char* const kDiskFull = "There is not enough space on the disk";
-
 FileError& LastFailure() {
   thread_local FileError failure;
   return failure;
@@ -146,17 +136,6 @@ bool DeletionAllowed(const FileData& file) {
   return true;
 }
 
-namespace {
-
-uint32_t DosOf(const struct tm& tm) {
-  return (static_cast<uint32_t>(tm.tm_year - 80) << 25) |
-         (static_cast<uint32_t>(tm.tm_mon + 1) << 21) | (static_cast<uint32_t>(tm.tm_mday) << 16) |
-         (static_cast<uint32_t>(tm.tm_hour) << 11) | (static_cast<uint32_t>(tm.tm_min) << 5) |
-         static_cast<uint32_t>(tm.tm_sec / 2);
-}
-
-}  // namespace
-
 uint32_t DosNow() {
   // Asked for every file made: the local time is worked out once a second.
   thread_local time_t last = -1;
@@ -173,17 +152,8 @@ uint32_t DosNow() {
 }
 
 bool NormalDos(uint32_t dos, uint32_t& out) {
-  struct tm tm {};
-  tm.tm_year = static_cast<int>(dos >> 25) + 80;
-  tm.tm_mon = static_cast<int>((dos >> 21) & 0x0F) - 1;
-  tm.tm_mday = static_cast<int>((dos >> 16) & 0x1F);
-  tm.tm_hour = static_cast<int>((dos >> 11) & 0x1F);
-  tm.tm_min = static_cast<int>((dos >> 5) & 0x3F);
-  tm.tm_sec = static_cast<int>(dos & 0x1F) * 2;
-  if (tm.tm_mon < 0 || tm.tm_mon > 11 || tm.tm_mday < 1 || tm.tm_hour > 23 || tm.tm_min > 59 ||
-      tm.tm_sec > 59) {
-    return false;
-  }
+  struct tm tm;
+  if (!DosFields(dos, tm)) return false;
   // The calendar's own arithmetic moves "31 February" on to March.
   const time_t t = ::timegm(&tm);
   struct tm back {};

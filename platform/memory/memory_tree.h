@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/system_texts.h"
 
 namespace platform::memory {
 
@@ -78,15 +79,6 @@ bool Within(const Place& inner, const Place& outer);
 // that Windows forbids in names (< > : " | ? * and controls) after the drive.
 bool ValidNewPath(const std::string& path);
 
-// The system's texts for the failures reported.
-extern const char* const kNotFound;
-extern const char* const kPathNotFound;
-extern const char* const kAccessDenied;
-extern const char* const kSharing;
-extern const char* const kExists;
-extern const char* const kNotSameDevice;
-extern const char* const kInvalidName;
-extern const char* const kDiskFull;
 // Records the failure for LastError; returns false.
 bool Fail(const char* text);
 // The failure for a place that is not there: its file, or a folder on the way.

@@ -6,22 +6,14 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/dos_fields.h"
+
 namespace platform::posix {
 
 FileTable& table() {
   static FileTable t;
   return t;
 }
-
-const char* const kNotFound = "The system cannot find the file specified";
-const char* const kPathNotFound = "The system cannot find the path specified";
-const char* const kAccessDenied = "Access is denied";
-const char* const kSharing =
-    "The process cannot access the file because it is being used by another process";
-const char* const kExists = "The file exists";
-const char* const kNotSameDevice = "The system cannot move the file to a different disk drive";
-const char* const kInvalidName =
-    "The filename, directory name, or volume label syntax is incorrect";
 
 bool StatOf(const std::string& linuxPath, struct stat& st) {
   return ::stat(linuxPath.c_str(), &st) == 0;
@@ -60,7 +52,7 @@ std::string ErrorText(int err, const std::string& linuxPath) {
     case EEXIST:
       return kExists;
     case ENOSPC:
-      return "There is not enough space on the disk";
+      return kDiskFull;
     default:
       return std::strerror(err);
   }
@@ -89,25 +81,13 @@ bool DeletionAllowed(const FileId& id) {
 bool DosFromTime(time_t t, uint32_t& dos) {
   struct tm tm;
   if (!::localtime_r(&t, &tm) || tm.tm_year < 80 || tm.tm_year > 207) return false;
-  dos = (static_cast<uint32_t>(tm.tm_year - 80) << 25) |
-        (static_cast<uint32_t>(tm.tm_mon + 1) << 21) | (static_cast<uint32_t>(tm.tm_mday) << 16) |
-        (static_cast<uint32_t>(tm.tm_hour) << 11) | (static_cast<uint32_t>(tm.tm_min) << 5) |
-        static_cast<uint32_t>(tm.tm_sec / 2);
+  dos = DosOf(tm);
   return true;
 }
 
 bool TimeFromDos(uint32_t dos, time_t& out) {
-  struct tm tm {};
-  tm.tm_year = static_cast<int>(dos >> 25) + 80;
-  tm.tm_mon = static_cast<int>((dos >> 21) & 0x0F) - 1;
-  tm.tm_mday = static_cast<int>((dos >> 16) & 0x1F);
-  tm.tm_hour = static_cast<int>((dos >> 11) & 0x1F);
-  tm.tm_min = static_cast<int>((dos >> 5) & 0x3F);
-  tm.tm_sec = static_cast<int>(dos & 0x1F) * 2;
-  if (tm.tm_mon < 0 || tm.tm_mon > 11 || tm.tm_mday < 1 || tm.tm_hour > 23 || tm.tm_min > 59 ||
-      tm.tm_sec > 59) {
-    return false;
-  }
+  struct tm tm;
+  if (!DosFields(dos, tm)) return false;
   // The wall-clock time read as UTC, then moved by the zone's offset at that
   // moment. localtime_r takes the zone once per process, where mktime looks
   // at the zone file again on every call (a stat per extracted file). Near a

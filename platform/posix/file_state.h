@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "platform/platform.h"
+#include "platform/system_texts.h"
 
 namespace platform::posix {
 
@@ -34,15 +35,6 @@ FileTable& table();
 
 // The attribute bits kept in the table.
 constexpr uint32_t kKeptBits = kAttrHidden | kAttrSystem | kAttrArchive;
-
-// The system's texts for the failures the files report.
-extern const char* const kNotFound;
-extern const char* const kPathNotFound;
-extern const char* const kAccessDenied;
-extern const char* const kSharing;
-extern const char* const kExists;
-extern const char* const kNotSameDevice;
-extern const char* const kInvalidName;
 
 bool StatOf(const std::string& linuxPath, struct stat& st);
 inline FileId IdOf(const struct stat& st) { return {st.st_dev, st.st_ino}; }

@@ -150,11 +150,9 @@ class PosixFile : public File {
       base = Size();
       if (base < 0) return -1;
     }
-    if (offset > 0 && base > INT64_MAX - offset) return -1;
-    const int64_t target = base + offset;
-    if (target < 0) return -1;
-    pos_ = target;
-    return pos_;
+    const int64_t target = SeekPosition(base, offset);
+    if (target >= 0) pos_ = target;
+    return target;
   }
 
   int64_t Size() override {
