@@ -12,7 +12,8 @@
 //   outCount reaches kOutputChunk and once at its end.
 //   compressedLeft counts the compressed bytes the decoder may still consume;
 //   it keeps falling below 0 once the data is used up (each failed read
-//   decrements it once more), exactly as the slow path does.
+//   decrements it once more, down to INT32_MIN), exactly as the slow path
+//   does.
 //
 // Limits. Besides the end of its data, decoding stops at one of these three,
 // defined here and nowhere else:
@@ -91,7 +92,9 @@ class TDecoderIO {
   // unchanged) past the member's data or when no chunk comes.
   int RefillSlow(uint8_t& b) {
     if (compressedLeft <= 0) {
-      --compressedLeft;
+      // A declared size past 2 GB starts below 0 already: the count stops
+      // at its floor rather than wrapping round to "bytes left".
+      if (compressedLeft > INT32_MIN) --compressedLeft;
       return 0;
     }
     --compressedLeft;
