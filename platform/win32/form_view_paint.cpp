@@ -28,21 +28,15 @@ namespace {
 class GdiMetrics : public TextMetrics {
  public:
   int Width(const Font& font, const std::string& text) override {
-    HDC dc = GetDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, FontFor(font));
+    HDC dc = MeasuringDc(font);
     SIZE size{0, 0};
     GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
     return size.cx;
   }
   int LineHeight(const Font& font) override {
-    HDC dc = GetDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, FontFor(font));
+    HDC dc = MeasuringDc(font);
     TEXTMETRICA tm{};
     GetTextMetricsA(dc, &tm);
-    SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
     return tm.tmHeight;
   }
   int WrappedHeight(const Font& font, const std::string& text, int width) override {
@@ -54,12 +48,21 @@ class GdiMetrics : public TextMetrics {
 
  private:
   void Measure(const Font& font, const std::string& text, RECT& r, UINT flags) {
-    HDC dc = GetDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, FontFor(font));
-    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, flags);
-    SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
+    DrawTextA(MeasuringDc(font), text.c_str(), static_cast<int>(text.size()), &r, flags);
   }
+
+  // One memory device context like the screen's, kept for the process: the
+  // labels of a running installation are measured for every file, and each
+  // GetDC of the screen is a trip to the window system (under Wine a server
+  // request for the desktop's visible region). The fonts are the cache's and
+  // live as long, so the one selected last may stay selected.
+  HDC MeasuringDc(const Font& font) {
+    if (!dc_) dc_ = CreateCompatibleDC(nullptr);
+    SelectObject(dc_, FontFor(font));
+    return dc_;
+  }
+
+  HDC dc_ = nullptr;
 };
 
 }  // namespace
