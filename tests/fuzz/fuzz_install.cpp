@@ -33,6 +33,7 @@
 namespace {
 
 using fuzz_support::Inside;
+using fuzz_support::Put;
 using fuzz_support::TreeSnapshot;
 using fuzz_support::Violated;
 
@@ -67,16 +68,6 @@ InstallUi& Ui() {
   static InstallUi ui;
   platform::Current().ui = &ui;
   return ui;
-}
-
-void Put(const std::string& path, const std::string& bytes, uint32_t attributes = 0) {
-  auto& files = platform::files();
-  files.ForceDirectories(path.substr(0, path.rfind('\\')));
-  auto f = files.Open(path, platform::OpenMode::Create, nullptr);
-  if (!f || f->Write(bytes.data(), int32_t(bytes.size())) != int32_t(bytes.size()))
-    __builtin_trap();
-  f.reset();
-  if (attributes) files.SetAttributes(path, attributes);
 }
 
 void Prepare() {

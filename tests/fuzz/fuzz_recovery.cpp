@@ -24,6 +24,7 @@
 namespace {
 
 using fuzz_support::Inside;
+using fuzz_support::Put;
 using fuzz_support::TreeSnapshot;
 using fuzz_support::Violated;
 
@@ -45,16 +46,6 @@ const char* const kTree[][2] = {
     {"C:\\Other\\secret.txt", "not ours"},
     {"D:\\Data\\x.txt", "not ours either"},
 };
-
-void Put(const std::string& path, const std::string& bytes, uint32_t attributes) {
-  auto& files = platform::files();
-  files.ForceDirectories(path.substr(0, path.rfind('\\')));
-  auto f = files.Open(path, platform::OpenMode::Create, nullptr);
-  if (!f || f->Write(bytes.data(), int32_t(bytes.size())) != int32_t(bytes.size()))
-    __builtin_trap();
-  f.reset();
-  files.SetAttributes(path, attributes);
-}
 
 std::string JournalBytes(const uint8_t options, const std::string& input) {
   if (options & 1) return input;

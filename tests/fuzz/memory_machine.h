@@ -88,4 +88,16 @@ inline bool Inside(const std::string& path, const std::string& folder) {
          (path.size() > f.size() && path.compare(0, f.size(), f) == 0 && path[f.size()] == '\\');
 }
 
+// Writes a file, and the folders on its way; attributes 0 leaves the new
+// file's own.
+inline void Put(const std::string& path, const std::string& bytes, uint32_t attributes = 0) {
+  auto& files = platform::files();
+  files.ForceDirectories(path.substr(0, path.rfind('\\')));
+  auto f = files.Open(path, platform::OpenMode::Create, nullptr);
+  if (!f || f->Write(bytes.data(), int32_t(bytes.size())) != int32_t(bytes.size()))
+    __builtin_trap();
+  f.reset();
+  if (attributes) files.SetAttributes(path, attributes);
+}
+
 }  // namespace fuzz_support
