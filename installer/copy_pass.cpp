@@ -111,9 +111,9 @@ bool TInstF3::MakeRunFolders() {
   else
     LogEvent(log_event::kError, "no journal could be made in \"" + uninst + "\"");
   for (const std::string& dir : InUse(p.ProductDirs, p.ProductDirCount)) MakeFolder(dir);
-  StagingDir = ClaimFolder(p.InstallDir, "TEMP");
+  StagingDir = ClaimFolder(p.InstallDir, kStagingFolderName);
   if (StagingDir.empty()) {
-    NoteFailure(CreateFolderFailure(p.InstallDir + "\\TEMP", files.LastError()));
+    NoteFailure(CreateFolderFailure(p.InstallDir + "\\" + kStagingFolderName, files.LastError()));
     return false;
   }
   undo_.StagingMade(StagingDir);

@@ -152,5 +152,7 @@ void RemoveTree(const std::string& folder);
 // name is taken, and returns its path: a folder that nobody else has put
 // anything into. Empty when no folder can be made there.
 std::string ClaimFolder(const std::string& parent, const std::string& name);
+// The name of the staging folder the run claims in the install folder.
+inline constexpr const char* kStagingFolderName = "TEMP";
 
 }  // namespace installer

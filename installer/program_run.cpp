@@ -6,6 +6,7 @@
 #include "archive/unzipper.h"
 #include "installer/command_line.h"
 #include "installer/inst_f1.h"
+#include "installer/inst_f3.h"
 #include "installer/run_log.h"
 #include "installer/run_outcome.h"
 #include "installer/run_recovery.h"
@@ -154,7 +155,7 @@ bool VolumesReadable(std::string& error) {
 bool MembersFitBelow(const std::string& installDir, std::string& error) {
   constexpr size_t kMaxPath = 259;
   const ProductProfile& p = Profile();
-  const std::string staging = installDir + "\\TEMP\\";
+  const std::string staging = installDir + "\\" + kStagingFolderName + "\\";
   for (int32_t n = 1; n <= p.VolumeCount; ++n) {
     archive::TUnZipper zip;
     zip.IncompleteZipMode = archive::izAssumeBad;
