@@ -24,6 +24,14 @@ constexpr size_t kMaxFolderLength = 1024;
 // Smallest member inflated on the decoding worker: four output chunks.
 constexpr int32_t kDecodeAheadFrom = 4 * int32_t(kOutputChunk);
 
+// The compressed size less the encryption header. A size declared past 2 GB
+// is below 0 already (nothing of it can be read) and stays at its floor
+// rather than wrapping round to a size to read.
+void DropEncryptionHeader(int32_t& size) {
+  size =
+      size < INT32_MIN + zip::kEncryptionHeaderSize ? INT32_MIN : size - zip::kEncryptionHeaderSize;
+}
+
 }  // namespace
 
 void TUnZipper::ExtractMember(int fileIndex) {
@@ -159,7 +167,7 @@ bool TUnZipper::PasswordAccepted(int fileIndex, const uint8_t* workerCheck) {
                                                      : uint8_t(current_.CRC32 >> 24);
   if (workerCheck) {
     if (*workerCheck == check) {
-      current_.CompressedSize -= zip::kEncryptionHeaderSize;
+      DropEncryptionHeader(current_.CompressedSize);
       return true;
     }
     // Another password may be offered and tried: the caller reads the
@@ -169,7 +177,7 @@ bool TUnZipper::PasswordAccepted(int fileIndex, const uint8_t* workerCheck) {
   }
   for (;;) {
     uint8_t got = crypto_.ReadHeader(Password, *stream_);
-    current_.CompressedSize -= zip::kEncryptionHeaderSize;
+    DropEncryptionHeader(current_.CompressedSize);
     if (got == check) return true;
     std::string newPassword = Password;
     if (!OnBadPassword) break;
