@@ -23,6 +23,7 @@ std::string SpelledOnDisk(const std::string& path) {
   }
   return path;
 }
+
 const char kBackupFolderName[] = "~BACKUP";
 constexpr int kBackupNames = 999;  // leftovers of that many killed runs
 constexpr auto kMachine = platform::RootKey::LocalMachine;
