@@ -93,7 +93,7 @@ TDecodeAhead::Item TDecodeAhead::Next() {
     } while (posted_.load(std::memory_order_acquire) == taken_ &&
              std::chrono::steady_clock::now() < until);
   }
-  std::unique_lock<std::mutex> lock(mutex_);
+  std::unique_lock<TSyncMutex> lock(mutex_);
   if (holdsOutput_) {
     holdsOutput_ = false;
     ++outputsFree_;
@@ -112,7 +112,7 @@ TDecodeAhead::Item TDecodeAhead::Next() {
 
 void TDecodeAhead::Resume() {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<TSyncMutex> lock(mutex_);
     resumed_ = true;
   }
   changed_.notify_all();
@@ -120,7 +120,7 @@ void TDecodeAhead::Resume() {
 
 void TDecodeAhead::Stop() noexcept {
   StopJob();
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<TSyncMutex> lock(mutex_);
   for (Item& item : queue_) item = Item();
   taken_ = posted_.load();
 }
@@ -149,14 +149,14 @@ void TDecodeAhead::RunJob() {
 
 // The slot after the one posted last, once the caller no longer reads it.
 uint8_t* TDecodeAhead::NextSlot() {
-  std::unique_lock<std::mutex> lock(mutex_);
+  std::unique_lock<TSyncMutex> lock(mutex_);
   changed_.wait(lock, [&] { return stop_ || outputs_ - outputsFree_ < uint64_t(kSlots); });
   if (stop_) throw Stopped();
   return SlotFor(outputs_);
 }
 
 void TDecodeAhead::Post(Item item) {
-  std::unique_lock<std::mutex> lock(mutex_);
+  std::unique_lock<TSyncMutex> lock(mutex_);
   const bool output = item.kind == Item::Output;
   changed_.wait(lock, [&] { return stop_ || posted_.load() - taken_ < uint64_t(kItems); });
   if (stop_) throw Stopped();

@@ -6,7 +6,7 @@ namespace archive {
 
 bool TJobThread::Launch(const std::function<void()>& prepare) {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<TSyncMutex> lock(mutex_);
     active_ = true;
     stop_ = false;
     if (prepare) prepare();
@@ -15,7 +15,7 @@ bool TJobThread::Launch(const std::function<void()>& prepare) {
     try {
       thread_ = std::thread(&TJobThread::Work, this);
     } catch (const std::system_error&) {
-      std::lock_guard<std::mutex> lock(mutex_);
+      std::lock_guard<TSyncMutex> lock(mutex_);
       active_ = false;
       return false;
     }
@@ -25,7 +25,7 @@ bool TJobThread::Launch(const std::function<void()>& prepare) {
 }
 
 void TJobThread::StopJob() noexcept {
-  std::unique_lock<std::mutex> lock(mutex_);
+  std::unique_lock<TSyncMutex> lock(mutex_);
   if (active_) {
     stop_ = true;
     changed_.notify_all();
@@ -37,7 +37,7 @@ void TJobThread::StopJob() noexcept {
 void TJobThread::Quit() noexcept {
   StopJob();
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<TSyncMutex> lock(mutex_);
     quit_ = true;
   }
   changed_.notify_all();
@@ -45,7 +45,7 @@ void TJobThread::Quit() noexcept {
 }
 
 void TJobThread::Work() {
-  std::unique_lock<std::mutex> lock(mutex_);
+  std::unique_lock<TSyncMutex> lock(mutex_);
   for (;;) {
     changed_.wait(lock, [this] { return quit_ || active_; });
     if (quit_) return;

@@ -5,10 +5,10 @@
 // RunJob returns.
 #pragma once
 
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <thread>
+
+#include "archive/thread_sync.h"
 
 namespace archive {
 
@@ -33,8 +33,8 @@ class TJobThread {
   // One job, on the thread; it watches stop_.
   virtual void RunJob() = 0;
 
-  std::mutex mutex_;
-  std::condition_variable changed_;
+  TSyncMutex mutex_;
+  TSyncCondition changed_;
   // ---- guarded by mutex_
   bool active_ = false;  // a job runs
   bool stop_ = false;    // the caller wants it ended

@@ -65,6 +65,7 @@ bool TReadAhead::Start(ZipStream& stream, int64_t bytes, int32_t chunk, const Zi
         limit_ = jobs_.size();
         current_ = 0;
         released_ = 0;
+        roomWanted_ = 0;
       }))
     return false;
   started_ = true;
@@ -76,7 +77,7 @@ bool TReadAhead::Start(ZipStream& stream, int64_t bytes, int32_t chunk, const Zi
 
 bool TReadAhead::Claim(int index, const std::string& password, uint8_t& check) {
   if (!started_) return false;
-  std::unique_lock<std::mutex> lock(mutex_);
+  std::unique_lock<TSyncMutex> lock(mutex_);
   size_t j = current_ + 1;
   while (j < limit_ && jobs_[j].planned.index != index) ++j;
   running_ = false;
@@ -97,10 +98,10 @@ bool TReadAhead::Claim(int index, const std::string& password, uint8_t& check) {
 }
 
 const uint8_t* TReadAhead::Next(int32_t& got) {
-  std::unique_lock<std::mutex> lock(mutex_);
+  std::unique_lock<TSyncMutex> lock(mutex_);
   // The chunk handed out before is done with: its slot may be filled again.
   released_ = std::max(released_, taken_);
-  changed_.notify_all();
+  if (released_ >= roomWanted_) changed_.notify_all();
   Slot& slot = slots_[taken_ % kSlots];
   changed_.wait(lock, [&] { return slot.seq == taken_ || !active_; });
   uint8_t* const data = buffers_.get() + (taken_ % kSlots) * kChunkCapacity;
@@ -128,12 +129,10 @@ const uint8_t* TReadAhead::Next(int32_t& got) {
 void TReadAhead::EndMember() {
   running_ = false;
   if (!started_) return;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    released_ = std::max(released_, end_);
-    taken_ = released_;
-  }
-  changed_.notify_all();
+  std::lock_guard<TSyncMutex> lock(mutex_);
+  released_ = std::max(released_, end_);
+  taken_ = released_;
+  if (released_ >= roomWanted_) changed_.notify_all();
 }
 
 void TReadAhead::Stop() noexcept {
@@ -144,7 +143,7 @@ void TReadAhead::Stop() noexcept {
     return;
   }
   StopJob();
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<TSyncMutex> lock(mutex_);
   started_ = false;
   running_ = false;
   for (Slot& slot : slots_) slot.error = nullptr;
@@ -159,13 +158,18 @@ void TReadAhead::RunJob() {
     Step steps[2];
     size_t count = 0;
     {
-      std::unique_lock<std::mutex> lock(mutex_);
+      std::unique_lock<TSyncMutex> lock(mutex_);
       for (;;) {
         bool finished = false;
-        if (!stop_) count = PickSteps(steps, finished);
+        uint64_t blocked = 0;
+        if (!stop_) count = PickSteps(steps, finished, blocked);
         if (stop_ || finished) return;
         if (count > 0) break;
+        // The ring is full up to blocked: sleep until kRefill slots are free
+        // (or the caller claims, stops or ends the job, which wake it too).
+        roomWanted_ = blocked >= released_ + kSlots ? blocked + kRefill - kSlots : 0;
         changed_.wait(lock);
+        roomWanted_ = 0;
       }
     }
     for (size_t i = 0; i < count; ++i) {
@@ -174,15 +178,16 @@ void TReadAhead::RunJob() {
     }
     DecryptChunks(steps, count);
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      std::lock_guard<TSyncMutex> lock(mutex_);
       for (size_t i = 0; i < count; ++i) Publish(steps[i]);
     }
     changed_.notify_all();
   }
 }
 
-// Under the lock: the work of this round. finished: no member is left.
-size_t TReadAhead::PickSteps(Step (&steps)[2], bool& finished) {
+// Under the lock: the work of this round. finished: no member is left;
+// blocked: with no step, the chunk that waits for a free slot.
+size_t TReadAhead::PickSteps(Step (&steps)[2], bool& finished, uint64_t& blocked) {
   size_t count = 0;
   finished = true;
   for (size_t j = current_; j < limit_ && count < 2; ++j) {
@@ -202,7 +207,10 @@ size_t TReadAhead::PickSteps(Step (&steps)[2], bool& finished) {
     step.read = step.seq < job.endSeq && step.seq < released_ + kSlots;
     if (step.open || step.read) ++count;
     // Later members' chunks lie further out still.
-    if (!step.read) break;
+    if (!step.read) {
+      blocked = step.seq;
+      break;
+    }
   }
   return count;
 }

@@ -52,6 +52,10 @@ class TReadAhead : private TJobThread {
   // gave 0.82 s on the benchmark's stored, encrypted archive, 8 MB 0.69 to
   // 0.74 s, 10 MB 0.68 s, one chain alone 1.06 s).
   static constexpr int kSlots = 512;
+  // Slots that must be free again before a worker that found the ring full
+  // is woken: without it the two threads hand over every chunk the caller
+  // takes, one sleep and one wake-up each, once the caller is the slower.
+  static constexpr int kRefill = 64;
   // Room of one slot: that of the engine's own input buffer, so that a
   // decoder finds a chunk of the worker in a buffer of the same size.
   static constexpr int32_t kChunkCapacity = int32_t(kBufferAlloc);
@@ -154,7 +158,7 @@ class TReadAhead : private TJobThread {
   };
 
   void RunJob() override;
-  size_t PickSteps(Step (&steps)[2], bool& finished);
+  size_t PickSteps(Step (&steps)[2], bool& finished, uint64_t& blocked);
   void OpenMember(Step& step);
   void ReadChunk(Step& step);
   void DecryptChunks(Step (&steps)[2], size_t count);
@@ -174,6 +178,9 @@ class TReadAhead : private TJobThread {
   size_t limit_ = 0;       // members of the job still valid (a failure ends it)
   size_t current_ = 0;     // the member the caller extracts; earlier ones are dropped
   uint64_t released_ = 0;  // chunks before this one are done with
+  // The worker waits for room until released_ reaches this (0: it does
+  // not), and the caller wakes it no sooner.
+  uint64_t roomWanted_ = 0;
 
   // ---- the caller's own
   bool started_ = false;

@@ -2,12 +2,16 @@
 // gives the same events in the same order, the same files and the same end
 // of the run with the worker as without it, and with the worker the
 // archive's encrypted data is read by another thread.
+#include "archive/read_ahead.h"
+
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <memory>
 #include <thread>
 
+#include "archive/decoder_io.h"
 #include "archive/huffman.h"
 #include "archive/zip_constants.h"
 #include "tests/archive/hostile_zip.h"
@@ -328,4 +332,38 @@ TEST_F(ReadAheadTest, EventsFilesAndEndOfTheRunAreTheSameWithAndWithoutTheWorker
 }
 
 }  // namespace
+// Encrypted data past the worker's ring: a member larger than the ring, then
+// members the worker reads ahead as far as the ring reaches. The worker
+// fills the ring and sleeps until part of it is free again; a worker left
+// asleep would hang the run.
+TEST_F(ReadAheadTest, DataPastTheRingIsReadWhole) {
+  const size_t ring = size_t(archive::TReadAhead::kSlots) * archive::kInputChunk;
+  const std::string big = Text(ring + ring / 4);
+  std::vector<Member> members = {Packed("big.bin", big, 0, "secret")};
+  for (int i = 0; i < 600; ++i)
+    members.push_back(Packed("f" + std::to_string(i), Text(20000 + size_t(i)), 0, "secret"));
+  UseArchive(BuildZip(members));
+  zipper.ReadAhead = true;
+  zipper.DoAll = true;
+  zipper.OverwriteMode = archive::Always;
+  zipper.Password = "secret";
+  // The caller pauses twice, so that the worker gets ahead by the whole
+  // ring: inside the large member, and inside the plan behind it.
+  const auto pause = [] { std::this_thread::sleep_for(std::chrono::milliseconds(500)); };
+  bool paused = false;
+  zipper.OnFilePercentDone = [&](archive::TUnZipper*, int) {
+    if (!paused) pause();
+    paused = true;
+  };
+  zipper.OnStartUnZip = [&](archive::TUnZipper*, int i, const std::string&, bool&) {
+    if (i == 100) pause();
+  };
+  EXPECT_EQ(zipper.UnZip(), 601);
+  std::string bytes;
+  ASSERT_TRUE(testing_support::ReadFileBytes(Out("big.bin"), bytes));
+  EXPECT_TRUE(bytes == big);
+  ASSERT_TRUE(testing_support::ReadFileBytes(Out("f599"), bytes));
+  EXPECT_EQ(bytes, Text(20599));
+}
+
 }  // namespace archive_test
