@@ -168,10 +168,19 @@ class Win32Ui : public Ui {
   void BlockShutdown(bool on, const std::string& reason) override {
     SetShutdownBlocked(on, reason);
   }
+  // The engine asks before every chunk it reads, hundreds of times a second,
+  // and each look at the queue is a trip into the system (under Wine, a
+  // request to its server). Within kQuietMs of a look that found the queue
+  // empty the queue is not looked at again: input and repaints wait at
+  // most that long. The form is brought up to date on every call.
   void ProcessMessages() override {
     if (const FormRefresher& refresh = refresher()) refresh();
+    const ULONGLONG now = GetTickCount64();
+    if (quietSince_ != 0 && now - quietSince_ < kQuietMs) return;
+    bool any = false;
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      any = true;
       if (msg.message == WM_QUIT) {
         PostQuitMessage(static_cast<int>(msg.wParam));  // leave it for the main loop
         break;
@@ -179,6 +188,7 @@ class Win32Ui : public Ui {
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
     }
+    quietSince_ = any ? 0 : now;
   }
 
   void SetCursor(Cursor cursor) override {
@@ -191,6 +201,10 @@ class Win32Ui : public Ui {
     if (!presenter()) return kMrCancel;  // nothing can show it: as if cancelled
     return presenter()(form);
   }
+
+ private:
+  static constexpr ULONGLONG kQuietMs = 10;
+  ULONGLONG quietSince_ = 0;  // when a look found the queue empty; 0: look next time
 };
 
 }  // namespace
