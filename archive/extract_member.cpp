@@ -57,6 +57,7 @@ void TUnZipper::ExtractMember(int fileIndex) {
   }
   std::string outPath = folder + current_.FileName;
   if (!PasswordAccepted(fileIndex, claimed ? &workerCheck : nullptr)) return;
+  if (OnChooseOutput) OnChooseOutput(this, fileIndex, outPath);
   std::unique_ptr<ZipStream> output = CreateIfNew(folder, outPath);
   if (!output) {
     if (!OverwriteAllowed(fileIndex, outPath)) return;

@@ -39,6 +39,7 @@ using TStartUnZipEvent =
     std::function<void(TUnZipper* Sender, int FileIndex, const std::string& FName, bool& Skip)>;
 using TEndUnZipEvent =
     std::function<void(TUnZipper* Sender, int FileIndex, const std::string& FName)>;
+using TChooseOutput = std::function<void(TUnZipper* Sender, int FileIndex, std::string& FName)>;
 using TPromptForOverwrite =
     std::function<void(TUnZipper* Sender, bool& OverWriteIt, int FileIndex, std::string& FName)>;
 using TSkippingFile = std::function<void(TUnZipper* Sender, TSkipReason Reason,
@@ -92,6 +93,11 @@ class TUnZipper {
   TTotalPercentDone OnTotalPercentDone;
   TStartUnZipEvent OnStartUnZip;
   TEndUnZipEvent OnEndUnZip;
+  // Before a member's file is made: FName is its path below DestDir, and the
+  // handler may name another one (in a folder that exists) for the member
+  // to be written to instead. The overwrite rules and every later event
+  // then concern that path.
+  TChooseOutput OnChooseOutput;
   TPromptForOverwrite OnPromptForOverwrite;
   TSkippingFile OnSkippingFile;
   TBadPassword OnBadPassword;

@@ -44,6 +44,9 @@ TInstF3::TInstF3()
   UnZipper1.OnTotalPercentDone = [this](archive::TUnZipper* sender, int percent) {
     UnZipper1TotalPercentDone(sender, percent);
   };
+  UnZipper1.OnChooseOutput = [this](archive::TUnZipper*, int fileIndex, std::string& path) {
+    ChooseOutput(fileIndex, path);
+  };
   UnZipper1.OnEndUnZip = [this](archive::TUnZipper* sender, int fileIndex,
                                 const std::string& fName) {
     UnZipper1EndUnZip(sender, fileIndex, fName);

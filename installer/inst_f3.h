@@ -95,6 +95,9 @@ class TInstF3 {
   bool Move(const std::string& staged, const std::string& target);
   bool TryMove(const std::string& staged, const std::string& target);
   void EnsureFolder(const std::string& dir);
+  // Names the file a member is extracted to: its place, where it can go
+  // there at once, or else (path unchanged) the staging folder.
+  void ChooseOutput(int fileIndex, std::string& path);
   bool Replace(const std::string& staged, const std::string& target, bool system,
                uint32_t attributes);
   bool StageForRestart(const std::string& from, const std::string& target);
@@ -121,6 +124,10 @@ class TInstF3 {
   // Folders (upper case) that this run made, and those it has seen to exist:
   // a folder is checked once, not for each of its files.
   std::set<std::string> freshFolders_, knownFolders_;
+  // Targets (upper case) of members extracted straight to their place, and
+  // that of the member being extracted so, if it is.
+  std::set<std::string> writtenInPlace_;
+  std::string inPlace_;
   bool groupCreated_ = false;  // the program group is this run's
   // Set when the run cannot go on for a reason other than the archive; the
   // rollback then shows this text instead of the archive message.

@@ -94,18 +94,54 @@ std::string RetryText(const std::string& target) {
              "\"Далее\".");
 }
 
+bool IsSystemMember(const std::string& name) {
+  return UpperAscii(name.substr(0, kSystemPrefixLength)) == kSystemPrefix;
+}
+
+std::string TargetOf(const std::string& name) {
+  const ProductProfile& p = Profile();
+  return IsSystemMember(name)
+             ? p.SystemDir + "\\" + name.substr(kSystemPrefixLength, kSystemNameMax)
+             : p.InstallDir + "\\" + name;
+}
+
 }  // namespace
+
+// A member bound for a folder that this run made is written straight to its
+// place: only a file of this run could be in the way there, and the file is
+// noted for the rollback before it is made, as a move is. A member of the
+// install folder that replaces, or may keep, an earlier file, a system
+// member, one of an excluded component and a second member of one name are
+// staged, and placed after their extraction.
+void TInstF3::ChooseOutput(int fileIndex, std::string& path) {
+  const std::string name = UnZipper1.MemberFullName(fileIndex);
+  if (IsExcluded(name) || IsSystemMember(name) || IsKeptFile(name)) return;
+  const std::string target = TargetOf(name);
+  const std::string targetDir = FolderOf(target);
+  EnsureFolder(targetDir);
+  const std::string upper = platform::text().UpperCase(target);
+  if (!freshFolders_.count(UpperAscii(targetDir)) || knownFolders_.count(UpperAscii(target)) ||
+      !writtenInPlace_.insert(upper).second)
+    return;
+  undo_.NewBefore(target);
+  path = target;
+  inPlace_ = target;
+}
 
 void TInstF3::PlaceFile(const std::string& name) {
   if (IsExcluded(name)) return;
 
-  const ProductProfile& p = Profile();
   auto& files = platform::files();
   const std::string staged = StagingDir + "\\" + name;
-  const bool system = UpperAscii(name.substr(0, kSystemPrefixLength)) == kSystemPrefix;
-  const std::string target =
-      system ? p.SystemDir + "\\" + name.substr(kSystemPrefixLength, kSystemNameMax)
-             : p.InstallDir + "\\" + name;
+  const bool system = IsSystemMember(name);
+  const std::string target = TargetOf(name);
+
+  if (!inPlace_.empty() && inPlace_ == target) {  // extracted to its place
+    inPlace_.clear();
+    LogEvent(log_event::kPlaced, "\"" + target + "\"");
+    Record(target);
+    return;
+  }
 
   if (system && files.FileExists(target) && !StagedIsNewer(staged, target)) {
     LogEvent(log_event::kKept, "\"" + target + "\" (the installed copy is not older)");

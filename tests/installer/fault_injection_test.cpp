@@ -81,7 +81,7 @@ TEST_P(FullDiskTest, RollsBackEverythingTheRunAdded) {
   WriteVolume(1, members);
   const std::set<std::string> before = Snapshot();
   posix::faults().freeBytes = int64_t(Bytes(members) - GetParam().lastSize + GetParam().lastRoom);
-  const std::string message = DiskFull(Install("TEMP\\MENTORIX\\big.bin"));
+  const std::string message = DiskFull(Install("MENTORIX\\big.bin"));
   ui_.ExpectMessage(platform::kButtonOk, message);
   Run();
 
