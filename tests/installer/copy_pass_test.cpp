@@ -2,6 +2,8 @@
 // program: macro expansion, a clean install, progress, volumes and rollback.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "installer/inst_f3.h"
 #include "tests/installer/run_fixture.h"
 
@@ -332,4 +334,61 @@ TEST_F(CopyPassTest, SelfCopyIsPlacedAndLogged) {
 }
 
 }  // namespace
+// Where each member's file is made: in its place when its folder is one the
+// run made, or else in the staging folder, to be moved there afterwards.
+TEST_F(CopyPassTest, MembersOfFoldersTheRunMadeAreWrittenInPlace) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> before;  // files there before the run
+    std::vector<ArchiveMember> members;
+    std::vector<std::string> inPlace, staged;                // members by where they were made
+    std::vector<std::pair<std::string, std::string>> after;  // contents at the end
+  };
+  const Case cases[] = {
+      {"a folder the run made",
+       {},
+       {{"NEW\\a.txt", "a"}},
+       {"NEW\\a.txt"},
+       {},
+       {{"NEW\\a.txt", "a"}}},
+      {"a folder that was there",
+       {"OLD\\x.txt"},
+       {{"OLD\\a.txt", "a"}},
+       {},
+       {"OLD\\a.txt"},
+       {{"OLD\\a.txt", "a"}, {"OLD\\x.txt", "before"}}},
+      {"the install folder itself", {}, {{"a.txt", "a"}}, {}, {"a.txt"}, {{"a.txt", "a"}}},
+      {"a second member of one name",
+       {},
+       {{"NEW\\a.txt", "one"}, {"NEW\\A.TXT", "two"}},
+       {"NEW\\a.txt"},
+       {"NEW\\A.TXT"},
+       {{"NEW\\a.txt", "two"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    SetUp();
+    Prepare();
+    for (const std::string& file : c.before) Write(Install(file), "before");
+    WriteVolume(1, c.members);
+    ui_.ExpectMessage(platform::kButtonOk, SuccessReport());
+    Run();
+    EXPECT_TRUE(copier_->Finished);
+    for (const std::string& name : c.inPlace) {
+      EXPECT_EQ(std::count(files_->created.begin(), files_->created.end(),
+                           installer::UpperAscii(Install(name))),
+                1)
+          << name;
+    }
+    for (const std::string& name : c.staged) {
+      EXPECT_EQ(std::count(files_->created.begin(), files_->created.end(),
+                           installer::UpperAscii(Install("TEMP\\" + name))),
+                1)
+          << name;
+    }
+    for (const auto& [name, bytes] : c.after) EXPECT_EQ(Read(Install(name)), bytes) << name;
+  }
+}
+
 }  // namespace run_test

@@ -69,7 +69,7 @@ std::string BuildArchive(const std::vector<ArchiveMember>& members, const std::s
 
 std::unique_ptr<platform::File> RunFiles::Open(const std::string& path, platform::OpenMode mode,
                                                std::string* errorText) {
-  if (mode != platform::OpenMode::Create) opened.push_back(Upper(path));
+  (mode == platform::OpenMode::Create ? created : opened).push_back(Upper(path));
   return real_.Open(path, mode, errorText);
 }
 

@@ -46,6 +46,7 @@ class RunFiles : public testing_support::ForwardingFiles {
   std::map<std::string, int> deleteFails;  // upper-case path -> remaining failures
   std::vector<std::string> moveFails;      // upper-case paths
   std::vector<std::string> opened;         // every path opened for reading
+  std::vector<std::string> created;        // every path created anew
   std::vector<std::pair<std::string, std::string>> restartMoves;  // (from, to) in order
   bool restartRefused = false;  // the system will not schedule a move at restart
   std::unique_ptr<platform::File> Open(const std::string& path, platform::OpenMode mode,
