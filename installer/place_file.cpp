@@ -129,19 +129,19 @@ void TInstF3::ChooseOutput(int fileIndex, std::string& path) {
 }
 
 void TInstF3::PlaceFile(const std::string& name) {
-  if (IsExcluded(name)) return;
-
-  auto& files = platform::files();
-  const std::string staged = StagingDir + "\\" + name;
-  const bool system = IsSystemMember(name);
   const std::string target = TargetOf(name);
-
-  if (!inPlace_.empty() && inPlace_ == target) {  // extracted to its place
+  // Extracted to its place: ChooseOutput has made the checks below.
+  if (!inPlace_.empty() && inPlace_ == target) {
     inPlace_.clear();
     LogEvent(log_event::kPlaced, "\"" + target + "\"");
     Record(target);
     return;
   }
+  if (IsExcluded(name)) return;
+
+  auto& files = platform::files();
+  const std::string staged = StagingDir + "\\" + name;
+  const bool system = IsSystemMember(name);
 
   if (system && files.FileExists(target) && !StagedIsNewer(staged, target)) {
     LogEvent(log_event::kKept, "\"" + target + "\" (the installed copy is not older)");
