@@ -178,8 +178,8 @@ TEST(BufferStreamWrite, TenThousandBytesKeepTheTailBufferedUntilDestruction) {
 
 TEST(BufferStreamWrite, SeekWritesPendingBytes) {
   RecordingStream inner;
+  int flushes = 0;  // outlives s, whose destructor flushes the rest
   TS_BufferStream s(&inner);
-  int flushes = 0;
   s.OnAfterFlush = [&](support::TObject*) { ++flushes; };
   ASSERT_EQ(s.Write("hello world", 11), 11);
   EXPECT_EQ(inner.Data(), "");
