@@ -54,6 +54,10 @@ struct TBitReaderA {
   }
   void NeedSlow(unsigned n) {
     buf &= (uint64_t{1} << count) - 1;
+    if (io.compressedLeft < 0) {
+      RepeatLast();
+      return;
+    }
     do {
       uint8_t b = last;
       io.ReadByte(b);  // leaves b unchanged when nothing comes
@@ -61,6 +65,16 @@ struct TBitReaderA {
       buf |= uint64_t{b} << count;
       count += 8;
     } while (count < n);
+  }
+  // Once a read has failed, every further one fails too and the last byte
+  // is appended again: the buffer is filled with it at once, each byte still
+  // counted as a failed read. (A decoder that reads on past the end then
+  // costs a call per 56 bits, not per byte.)
+  void RepeatLast() {
+    const unsigned bytes = (64 - count) / 8;
+    buf |= (uint64_t{last} * 0x0101010101010101u) << count;
+    count += 8 * bytes;
+    io.compressedLeft = int32_t(std::max<int64_t>(INT32_MIN, int64_t(io.compressedLeft) - bytes));
   }
   uint32_t Peek(unsigned n) const { return static_cast<uint32_t>(buf) & kBitMask[n]; }
   void Drop(unsigned n) {
