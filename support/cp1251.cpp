@@ -29,6 +29,8 @@ namespace {
 
 char FromCodePoint(char32_t cp, char missing) {
   if (cp < 0x80) return static_cast<char>(cp);
+  // The basic Cyrillic letters, most of any Russian text, sit in one run.
+  if (cp >= 0x0410 && cp <= 0x044F) return static_cast<char>(0xC0 + (cp - 0x0410));
   for (int i = 0; i < 128; ++i) {
     if (kCp1251High[i] == cp) return static_cast<char>(0x80 + i);
   }
