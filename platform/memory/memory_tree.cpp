@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstring>
 #include <ctime>
+#include <string_view>
 
 #include "platform/codepage.h"
 #include "platform/dos_fields.h"
@@ -45,11 +46,11 @@ Place Locate(Tree& tree, const std::string& path) {
   if (path.empty()) return place;
   size_t start = 0;
   place.volume = VolumeOf(path, start);
-  std::vector<std::string> given;
+  std::vector<std::string_view> given;  // the parts as spelled, inside path
   while (start < path.size()) {
     size_t end = path.find_first_of("\\/", start);
     if (end == std::string::npos) end = path.size();
-    const std::string part = path.substr(start, end - start);
+    const std::string_view part = std::string_view(path).substr(start, end - start);
     start = end + 1;
     if (part.empty() || part == ".") continue;
     if (part == "..") {
@@ -57,14 +58,14 @@ Place Locate(Tree& tree, const std::string& path) {
       continue;
     }
     given.push_back(part);
-    place.parts.push_back(codepage::UpperCase(part));
+    place.parts.push_back(codepage::UpperCase(std::string(part)));
   }
   Folder* folder = &tree.volumes[place.volume];
   if (place.parts.empty()) {
     place.folder = folder;
     return place;
   }
-  place.name = given.back();
+  place.name = std::string(given.back());
   for (size_t i = 0; i + 1 < place.parts.size(); ++i) {
     auto it = folder->entries.find(place.parts[i]);
     if (it == folder->entries.end() || !it->second.folder) return place;
