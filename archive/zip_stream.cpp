@@ -10,7 +10,7 @@ namespace {
 class FileZipStream : public ZipStream {
  public:
   FileZipStream(const std::string& path, platform::OpenMode mode, int32_t bufferSize)
-      : stream_(path, mode, platform::Creates(mode) ? kOutputBufferSize : bufferSize) {}
+      : FileZipStream(Open(path, mode, bufferSize)) {}
 
   // A read of at least a buffer's size, while the buffer holds no unread
   // bytes, goes straight to the file: one system call and no copy, where the
@@ -44,6 +44,23 @@ class FileZipStream : public ZipStream {
   }
 
  private:
+  struct Opened {
+    std::unique_ptr<support::TFileStream> file;
+    int32_t bufferSize;
+  };
+  // A file read through a buffer larger than itself gets one of its own
+  // size (at least a byte): it is read whole either way, and a small
+  // archive, opened again for each comment asked, then does not allocate
+  // the whole read buffer each time.
+  static Opened Open(const std::string& path, platform::OpenMode mode, int32_t bufferSize) {
+    auto file = std::make_unique<support::TFileStream>(path, mode);
+    if (platform::Creates(mode)) return {std::move(file), kOutputBufferSize};
+    const int64_t size = file->Handle().Size();
+    if (size < bufferSize) bufferSize = size > 1 ? int32_t(size) : 1;
+    return {std::move(file), bufferSize};
+  }
+  explicit FileZipStream(Opened opened) : stream_(std::move(opened.file), opened.bufferSize) {}
+
   support::TLFNFileStream stream_;
 };
 

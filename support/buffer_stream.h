@@ -92,6 +92,8 @@ class TLFNFileStream : public TS_BufferStream {
   // EFCreateError, and then no object exists.
   TLFNFileStream(const std::string& fileName, platform::OpenMode mode,
                  int32_t bufferSize = kStreamBufferSize);
+  // Buffers a file stream opened already.
+  TLFNFileStream(std::unique_ptr<TFileStream> file, int32_t bufferSize);
   // Writes pending bytes, then closes the file.
   ~TLFNFileStream() override;
 
@@ -102,7 +104,6 @@ class TLFNFileStream : public TS_BufferStream {
   platform::File& Handle() { return file_->Handle(); }
 
  private:
-  TLFNFileStream(std::unique_ptr<TFileStream> file, int32_t bufferSize);
   std::unique_ptr<TFileStream> file_;
 };
 

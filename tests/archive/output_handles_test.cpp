@@ -92,7 +92,8 @@ TEST_F(OutputHandlesTest, OneOpenPerFileLargeWritesAndTheDateThroughTheHandle) {
   locked.externalAttributes = 0x21;  // read-only, archive
   Member bad("bad.txt", "damaged");
   bad.crc = 0x12345678;
-  UseArchive(BuildZip({big, locked, bad}));
+  const std::string zip = BuildZip({big, locked, bad});
+  UseArchive(zip);
   zipper.DoAll = true;
   int percentEvents = 0;
   zipper.OnFilePercentDone = [&](archive::TUnZipper*, int) { ++percentEvents; };
@@ -105,11 +106,12 @@ TEST_F(OutputHandlesTest, OneOpenPerFileLargeWritesAndTheDateThroughTheHandle) {
   EXPECT_EQ(files_->writes[Out("big.bin")], (std::vector<int32_t>{65536, 65536, 65536, 3392}));
   EXPECT_EQ(percentEvents, 13 + 1 + 1);
   // The archive side: a few reads of the archive's buffer size, not one
-  // per chunk.
+  // per chunk; an archive smaller than that buffer is read whole.
   std::vector<int32_t> archiveReads;
   for (const auto& [path, sizes] : files_->reads)
     archiveReads.insert(archiveReads.end(), sizes.begin(), sizes.end());
-  for (int32_t size : archiveReads) EXPECT_EQ(size, archive::kArchiveBufferSize);
+  const auto buffer = std::min<int32_t>(int32_t(zip.size()), archive::kArchiveBufferSize);
+  for (int32_t size : archiveReads) EXPECT_EQ(size, buffer);
   EXPECT_LE(archiveReads.size(), 3u);
   EXPECT_EQ(Content("big.bin"), Bytes(200000));
   for (const Member* m : {&big, &locked}) {
