@@ -22,7 +22,8 @@
 //
 // The code loop has a fast path that runs while the input buffer holds at
 // least kFastInput bytes and the current cycle is not full (entry contract of
-// FastCodes); elsewhere every step reads bits exactly as needed.
+// FastCodes), and past the end of the data, whose input is then the last
+// byte repeated; elsewhere every step reads bits exactly as needed.
 #include <cassert>
 #include <cstring>
 #include <type_traits>
@@ -165,7 +166,11 @@ class TInflater {
   bool Fixed();
   bool Dynamic();
   bool Codes(const THuffTable& lit, const THuffTable& dist);
-  TResult FastCodes(const THuffEntry* lit, unsigned bl, const THuffEntry* dist, unsigned bd);
+  TResult FastCodes(const THuffEntry* lit, unsigned bl, const THuffEntry* dist, unsigned bd,
+                    const uint8_t*& in, const uint8_t* inLimit);
+  TResult FastCodesFromInput(const THuffEntry* lit, unsigned bl, const THuffEntry* dist,
+                             unsigned bd);
+  TResult FastCodesPastEnd(const THuffEntry* lit, unsigned bl, const THuffEntry* dist, unsigned bd);
   // Notes why decoding stops; returns false for the caller to pass on.
   bool Stop(TDecodeStatus why) {
     status_ = why;
@@ -353,8 +358,14 @@ bool TInflater::Codes(const THuffTable& litTable, const THuffTable& distTable) {
   const bool fastWidths = bl <= kLitLookupBits && bd <= kDistLookupBits;
   assert(fastWidths);
   for (;;) {
-    if (fastWidths && br_.Available() >= kFastInput) {
-      TResult r = FastCodes(lit, bl, dist, bd);
+    // Past the end of the data the input is the last byte over and over
+    // (see the bit reader), which the fast loop can read as well; a 32-bit
+    // word cannot take a bit buffer that the reader filled beyond it.
+    const bool fastInput = fastWidths && br_.Available() >= kFastInput;
+    const bool fastPastEnd = fastWidths && io_.InputExhausted() && br_.count < kWordBits;
+    if (fastInput || fastPastEnd) {
+      TResult r =
+          fastInput ? FastCodesFromInput(lit, bl, dist, bd) : FastCodesPastEnd(lit, bl, dist, bd);
       if (pos_ >= cycleEnd_) EndCycle();
       if (r == TResult::EndOfBlock) return true;
       if (r == TResult::Invalid) return Stop(TDecodeStatus::InvalidCode);
@@ -386,19 +397,44 @@ inline const THuffEntry* FollowLink(const THuffEntry* e, TBitWord& buf, unsigned
   return e;
 }
 
-// Entry contract: pos_ < cycleEnd_ and at least kFastInput bytes available.
-// Each round refills the bit buffer to at least kRefillBits bits, decodes up
-// to kLiteralsPerRefill first-level literals or one other symbol, and writes
-// at most kMaxMatch bytes plus the copy slack. Returns Continue when a margin
-// no longer holds, with pos_ possibly up to kMaxMatch - 1 past cycleEnd_.
+// The fast loop over the input buffer: the bytes it took are consumed.
+TInflater::TResult TInflater::FastCodesFromInput(const THuffEntry* lit, unsigned bl,
+                                                 const THuffEntry* dist, unsigned bd) {
+  const uint8_t* const inStart = io_.inPos;
+  const uint8_t* in = inStart;
+  const TResult result = FastCodes(lit, bl, dist, bd, in, inStart + (br_.Available() - kFastInput));
+  if (in != inStart) {
+    br_.Consume(static_cast<uint32_t>(in - inStart));
+    br_.last = in[-1];
+  }
+  return result;
+}
+
+// The fast loop past the end of the data, over a run of the repeated byte:
+// each byte it took counts as a failed read, as the bit reader counts them.
+TInflater::TResult TInflater::FastCodesPastEnd(const THuffEntry* lit, unsigned bl,
+                                               const THuffEntry* dist, unsigned bd) {
+  uint8_t repeated[256 + kFastInput];
+  std::memset(repeated, br_.last, sizeof repeated);
+  const uint8_t* in = repeated;
+  const TResult result = FastCodes(lit, bl, dist, bd, in, repeated + sizeof repeated - kFastInput);
+  br_.CountFailedReads(static_cast<uint32_t>(in - repeated));
+  return result;
+}
+
+// Entry contract: pos_ < cycleEnd_, br_.count < kWordBits, and the bytes
+// from in to inLimit + kFastInput follow the bit buffer's bits. Each round
+// refills the bit buffer to at least kRefillBits bits, decodes up to
+// kLiteralsPerRefill first-level literals or one other symbol, and writes
+// at most kMaxMatch bytes plus the copy slack. Returns Continue when a
+// margin no longer holds, with pos_ possibly up to kMaxMatch - 1 past
+// cycleEnd_; in is then past the bytes taken.
 TInflater::TResult TInflater::FastCodes(const THuffEntry* lit, unsigned bl, const THuffEntry* dist,
-                                        unsigned bd) {
+                                        unsigned bd, const uint8_t*& in,
+                                        const uint8_t* const inLimit) {
   assert(br_.count < kWordBits);
   TBitWord buf = static_cast<TBitWord>(br_.buf);
   unsigned count = br_.count;
-  const uint8_t* const inStart = io_.inPos;
-  const uint8_t* in = inStart;
-  const uint8_t* const inLimit = inStart + (br_.Available() - kFastInput);
   uint8_t* out = win_ + pos_;
   uint8_t* const outLimit = win_ + cycleEnd_;
   const TBitWord lmask = (TBitWord{1} << bl) - 1;
@@ -488,10 +524,6 @@ TInflater::TResult TInflater::FastCodes(const THuffEntry* lit, unsigned bl, cons
 
   br_.buf = buf;
   br_.count = count;
-  if (in != inStart) {
-    br_.Consume(static_cast<uint32_t>(in - inStart));
-    br_.last = in[-1];
-  }
   pos_ = static_cast<uint32_t>(out - win_);
   return result;
 }

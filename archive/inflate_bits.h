@@ -74,7 +74,11 @@ struct TBitReaderA {
     const unsigned bytes = (64 - count) / 8;
     buf |= (uint64_t{last} * 0x0101010101010101u) << count;
     count += 8 * bytes;
-    io.compressedLeft = int32_t(std::max<int64_t>(INT32_MIN, int64_t(io.compressedLeft) - bytes));
+    CountFailedReads(bytes);
+  }
+  // Counts reads past the end of the data down to the floor of the count.
+  void CountFailedReads(uint32_t n) {
+    io.compressedLeft = int32_t(std::max<int64_t>(INT32_MIN, int64_t(io.compressedLeft) - n));
   }
   uint32_t Peek(unsigned n) const { return static_cast<uint32_t>(buf) & kBitMask[n]; }
   void Drop(unsigned n) {
