@@ -26,7 +26,7 @@ int RoundedPercent(int64_t done, int64_t total) {
 
 TMemberExtractor::TMemberExtractor(TUnZipper& owner, ZipStream& output)
     : z_(owner), out_(output), ahead_(owner.readAhead_.get()) {
-  window = z_.window_.data();
+  window = z_.window_.get();
   outBuf = z_.outBuffer_.data();
   flags = uint16_t(z_.current_.Flags);
   uncompressedSize = z_.current_.UncompressedSize;

@@ -200,7 +200,10 @@ class TUnZipper {
   int64_t runOutputTotal_ = 0;
   int successCounter_ = 0;
   bool retry_ = false;
-  std::vector<uint8_t> window_, inBuffer_, outBuffer_;
+  // The decoders' work area: each sets up the part it uses, so it is not
+  // cleared (128 KB a run, most of which a small member never touches).
+  std::unique_ptr<uint8_t[]> window_;
+  std::vector<uint8_t> inBuffer_, outBuffer_;
   ZipCrypto crypto_;
   uint32_t runningCrc_ = 0xFFFFFFFF;
   std::unique_ptr<TReadAhead> readAhead_;      // during a run with ReadAhead

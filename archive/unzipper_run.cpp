@@ -19,7 +19,7 @@ int TUnZipper::UnZip() {
     ~RunGuard() {
       self->readAhead_.reset();
       self->decodeAhead_.reset();
-      self->window_ = {};
+      self->window_.reset();
       self->inBuffer_ = {};
       self->outBuffer_ = {};
       if (restoreSort) self->ApplySortMode(savedSort);
@@ -37,7 +37,7 @@ int TUnZipper::UnZip() {
       guard.savedSort = sortMode_;
       ApplySortMode(ByNone);
     }
-    window_.assign(kWindowSize, 0);
+    window_.reset(new uint8_t[kWindowSize]);
     inBuffer_.assign(kBufferAlloc, 0);
     outBuffer_.assign(kBufferAlloc, 0);
     if (ReadAhead) {
