@@ -26,6 +26,7 @@ const std::string& Scratch() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   const std::string& dir = Scratch();
+  const fuzz_support::ClearFilesAtEnd clearFiles;
   platform::files().ForceDirectories(dir);
   std::string zip = dir + "\\in.zip";
   {

@@ -53,6 +53,7 @@ void Walk(const std::string& folder, std::vector<std::pair<std::string, int64_t>
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   if (size < 1) return 0;
   const std::string& dir = Scratch();
+  const fuzz_support::ClearFilesAtEnd clearFiles;
   const uint8_t options = bytes[0];
   ++bytes, --size;
 

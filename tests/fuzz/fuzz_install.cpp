@@ -206,5 +206,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   }
   if (!installer::RecordedJournals(p.ProductName).empty())
     Violated("a journal stays recorded after the next start");
+  // The machine goes with its run (see ClearFilesAtEnd).
+  files.Clear();
+  platform::posix::ClearRegistry();
+  platform::posix::ResetShell();
+  installer::ResetProfile();
+  platform::App() = platform::Application();
   return 0;
 }

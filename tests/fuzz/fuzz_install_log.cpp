@@ -50,6 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   const uint8_t options = bytes[0];
   const std::string earlier(reinterpret_cast<const char*>(bytes) + 1, size - 1);
   auto& files = fuzz_support::MemoryMachine();
+  const fuzz_support::ClearFilesAtEnd clearFiles;
   files.ForceDirectories(kFolder);
   {
     auto f = files.Open(kLog, platform::OpenMode::Create, nullptr);

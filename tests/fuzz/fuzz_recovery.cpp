@@ -82,6 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   const uint8_t options = bytes[0];
   const std::string input(reinterpret_cast<const char*>(bytes) + 1, size - 1);
   fuzz_support::MemoryMachine();
+  const fuzz_support::ClearFilesAtEnd clearFiles;
   platform::posix::ClearRegistry();
   for (const auto& [path, data] : kTree)
     Put(path, data,

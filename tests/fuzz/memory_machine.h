@@ -33,6 +33,14 @@ inline platform::memory::MemoryFiles& MemoryMachine() {
   return *files;
 }
 
+// Empties the in-memory files when a run ends, however it ends: the run
+// then frees what it allocated, and libFuzzer, which runs an input a second
+// time to look for a leak whenever a run allocated more than it freed, runs
+// it once.
+struct ClearFilesAtEnd {
+  ~ClearFilesAtEnd() { MemoryMachine(); }
+};
+
 // Every file and folder below folder (upper-case path -> what it is: its
 // name as spelled, bytes, attributes and time of a file; attributes of a
 // folder).
