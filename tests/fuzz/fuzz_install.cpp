@@ -70,15 +70,21 @@ InstallUi& Ui() {
   return ui;
 }
 
-void Prepare() {
+// Empties what a run leaves besides the files: registry, shell, profile
+// and application state.
+void ClearMachine() {
   platform::posix::ClearRegistry();
-  platform::posix::SetRegistryString(platform::RootKey::LocalMachine, "SOFTWARE", "~", "");
-  platform::registry().DeleteValue(platform::RootKey::LocalMachine, "SOFTWARE", "~");
   platform::posix::ResetShell();
-  platform::posix::SetExePath(kDist + "\\setup.exe");
-  platform::posix::SetSystemDir(kSystem);
   installer::ResetProfile();
   platform::App() = platform::Application();
+}
+
+void Prepare() {
+  ClearMachine();
+  platform::posix::SetRegistryString(platform::RootKey::LocalMachine, "SOFTWARE", "~", "");
+  platform::registry().DeleteValue(platform::RootKey::LocalMachine, "SOFTWARE", "~");
+  platform::posix::SetExePath(kDist + "\\setup.exe");
+  platform::posix::SetSystemDir(kSystem);
   installer::CurrentVolume = 0;
   auto& p = installer::Profile();
   p.StartDir = kDist;
@@ -208,9 +214,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     Violated("a journal stays recorded after the next start");
   // The machine goes with its run (see ClearFilesAtEnd).
   files.Clear();
-  platform::posix::ClearRegistry();
-  platform::posix::ResetShell();
-  installer::ResetProfile();
-  platform::App() = platform::Application();
+  ClearMachine();
   return 0;
 }
