@@ -25,6 +25,11 @@
 //   output cap       the declared uncompressed size (OutputCap): Implode and
 //                    Reduce decode until they have made it; FlushOutput
 //                    refuses output past it, for every method.
+//   output after end the output flush refuses more than
+//                    kMaxOutputAfterInputEnd bytes once the decoder has
+//                    asked for a byte past the data (Implode and Reduce
+//                    would otherwise make up to the declared size from
+//                    nothing).
 //   step limit       work without input is bounded: Deflate ends after
 //                    kMaxIdleBlocksAfterEnd blocks in a row that make nothing
 //                    once the input is exhausted; bit reader B holds its bit
@@ -47,6 +52,12 @@ constexpr uint32_t kWindowSize = 4 * kDictSize + 512;
 constexpr uint32_t kInputChunk = 16000;   // compressed bytes per refill
 constexpr uint32_t kOutputChunk = 16000;  // output bytes per flush
 constexpr uint32_t kBufferAlloc = 16001;  // allocated size of input and output buffers
+
+// Output a valid stream may still write after the decoder first asked for a
+// byte past its data: what its window holds unflushed (at most 32 KB), the
+// output buffer (kOutputChunk) and the symbols of the bits already read.
+// That is about 52 KB at most; the bound leaves more than twice that.
+constexpr int64_t kMaxOutputAfterInputEnd = 128 * 1024;
 
 // Step limits (see Limits above).
 constexpr int kMaxIdleBlocksAfterEnd = 16;

@@ -11,11 +11,6 @@ namespace archive {
 
 namespace {
 
-// Output a decoder may still write after it first asked for a byte past the
-// member's data: a window (at most 32 KB), an output chunk and the few
-// symbols of a bit buffer, with ample room to spare.
-constexpr int64_t kMaxOutputAfterInputEnd = 256 * 1024;
-
 int RoundedPercent(int64_t done, int64_t total) {
   if (total <= 0) return 0;
   double p = std::nearbyint(double(done) * 100.0 / double(total));

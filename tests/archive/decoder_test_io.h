@@ -49,6 +49,7 @@ class TMemoryIO : public archive::TDecoderIO {
     if (static_cast<int64_t>(output.size()) + outCount > uncompressedSize) throw TSizeExceeded{};
     output.append(reinterpret_cast<const char*>(outBuf), outCount);
     flushes.push_back(outCount);
+    if (InputExhausted()) outputAfterEnd += outCount;
     outCount = 0;
   }
 
@@ -57,6 +58,7 @@ class TMemoryIO : public archive::TDecoderIO {
 
   std::string output;
   std::vector<uint32_t> flushes;  // size of every written chunk
+  int64_t outputAfterEnd = 0;     // written once a read past the data failed, as the engine counts
   int chunkReads = 0;
   std::vector<uint8_t>& Window() { return win_; }
 
